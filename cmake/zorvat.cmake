@@ -1,0 +1,54 @@
+# Build rules shared by every target of the project.
+
+set(ZORVAT_WARNINGS -Wall -Wextra -Werror)
+set(ZORVAT_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
+
+# Options for the project's own targets (not for third-party code).
+function(zorvat_target_options target)
+  target_compile_options(${target} PRIVATE ${ZORVAT_WARNINGS})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(ZORVAT_SANITIZE)
+    target_compile_options(${target} PUBLIC ${ZORVAT_SANITIZER_FLAGS} -O1)
+    target_link_options(${target} PUBLIC ${ZORVAT_SANITIZER_FLAGS})
+  endif()
+  if(ZORVAT_WINDOWS)
+    target_compile_definitions(${target} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                               _WIN32_WINNT=0x0601)
+  endif()
+endfunction()
+
+# A test program: one process per program, with a time limit. Windows test
+# programs run under Wine through tools/wine_run.sh.
+function(zorvat_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  zorvat_target_options(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  if(ZORVAT_WINDOWS)
+    add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tools/wine_run.sh $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# A small program that runs on the build machine while building (in the
+# Windows build too), compiled with the machine's own C++ compiler.
+find_program(ZORVAT_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
+function(zorvat_host_tool name source)
+  set(output ${PROJECT_BINARY_DIR}/host-tools/${name})
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/host-tools
+    COMMAND ${ZORVAT_HOST_CXX} -std=c++20 -O1 -Wall -Wextra -Werror -I${PROJECT_SOURCE_DIR}
+            ${source} -o ${output}
+    DEPENDS ${source} ${ARGN}
+    COMMENT "Building host tool ${name}")
+  add_custom_target(${name} DEPENDS ${output})
+  set(ZORVAT_TOOL_${name} ${output} PARENT_SCOPE)
+  set_property(GLOBAL PROPERTY ZORVAT_TOOL_${name} ${output})
+endfunction()

@@ -1,0 +1,3 @@
+// The Windows build carries every family.
+#define ZV_WINDOWS_HANDLER(Name) &Cmd##Name
+#include "runtime/commands/dispatch_table.inc"

@@ -1,0 +1,9 @@
+// Commands that this runtime carries in its table but cannot run: they fail
+// loudly with a status of their own instead of pretending to succeed. The
+// executor steps over their parameters.
+#include "runtime/commands/commands.h"
+#include "runtime/core/status.h"
+
+TStatus CmdNotBuilt(TScriptContext*) { return kStatusNotBuilt; }
+
+TStatus CmdNotInThisBuild(TScriptContext*) { return kStatusNotInThisBuild; }

@@ -1,0 +1,116 @@
+// The bytecode image: what the compiler writes and the runtime loads, checks,
+// prepares and runs. All integers are little-endian.
+//
+//   offset 0        8           12                              L-12      L-4   L
+//   +--------------+-----------+------------------------------+---------+-----+
+//   | "_Zorvat_"   | u32 count | directory | section bytes    | CRC-64  | L-4 |
+//   +--------------+-----------+------------------------------+---------+-----+
+//
+//   directory entry:  name bytes, 0 | u32 SectionFlag (bit 0: code) | u32 length
+//   Sections follow the directory back to back, in directory order; an entry
+//   holds no offset. The checksum covers bytes [0, L-12); all 0xFF means "none".
+//
+//   instruction:  u32 command code (0..363) | parameter | parameter | ...
+//   parameter:    u8 kind (TParamType) | payload of kParamPayloadSize[kind] bytes
+//
+//   kind  payload                       kind  payload
+//    0 default          -                 8 DWORD array     u32 "LDS" offset
+//    1 integer          i64               9 variable        u32 reference
+//    2 extended         80-bit float     10 end of list     -
+//    3 integer array    u32 "LDS" offset 11 byte            i8
+//    4 float array      u32 "LDS" offset 12 word            i16
+//    5 binary block     u32 "LDS" offset 13 text            u32 "LDS" offset
+//    6 block list       u32 "LDS" offset 14 text list       u32 "LDS" offset
+//    7 DWORD            u32 (also a label slot)
+//
+//   A fixed-count instruction carries exactly its count of parameters, or
+//   fewer followed by a kind-10 byte; an open-ended one ends with kind 10.
+//
+//   "LDS" (data) holds constants as unified arrays with IsDynamic 0; "JTS"
+//   (data) lists the image offsets of the 4-byte label slots; "GCS" (code) is
+//   run when the host names no section.
+//
+// Nothing in an image is trusted. Loading checks the frame, checksum and
+// directory; preparation walks every code section and checks each
+// instruction, parameter, "JTS" entry, label slot and constant against the
+// image, and records where every instruction starts. Code positions stay
+// image offsets: label slots keep the offsets the compiler wrote, and command
+// codes stay in place and are dispatched through the table at run time.
+//
+// Preparation copies every constant a parameter refers to into an aligned
+// pool owned by the context and replaces the parameter's "LDS" offset by the
+// constant's index in that pool: the compiler packs constants without
+// alignment, and the runtime reads their headers and elements in place.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/types.h"
+
+constexpr char kImageMagic[8] = {'_', 'Z', 'o', 'r', 'v', 'a', 't', '_'};
+constexpr uint32_t kImageMinLength = 24;
+constexpr uint32_t kImageTrailerLength = 12;  // checksum + length
+constexpr uint32_t kOpenEnded = 0x7FFFFFFD;
+
+// Payload size of each parameter kind; kinds above 14 are invalid.
+constexpr uint8_t kParamPayloadSize[kParamTypeCount] = {0, 8, 10, 4, 4, 4, 4, 4,
+                                                        4, 4, 0, 1, 2, 4, 4};
+
+inline bool IsLongDataKind(uint8_t kind) {
+  return (kind >= ptIntArray && kind <= ptBinBlockList) || kind == ptDWORDArray ||
+         kind == ptUnicodeString || kind == ptUnicodeStringList;
+}
+
+// What preparation learned about the code, owned by the context.
+struct TCodeBounds {
+  uint32_t Start;
+  uint32_t End;
+};
+struct TPreparedImage {
+  uint8_t* InstrStarts;  // one bit per image byte: an instruction starts here
+  PArrayHeader* Constants;  // indexed by the rewritten payload of kinds 3-6, 8, 13, 14
+  uint32_t ConstantCount;
+  uint8_t* ConstantPool;
+  TCodeBounds* CodeSections;  // non-empty code sections, in image order
+  uint32_t CodeSectionCount;
+};
+
+inline bool IsInstructionStart(const TPreparedImage* prepared, uint32_t offset) {
+  return (prepared->InstrStarts[offset >> 3] >> (offset & 7)) & 1;
+}
+
+// Reads the image from the end of a file: the last 4 bytes give the image
+// length minus 4, so bytes before the image are ignored. On success the
+// caller owns *image (free with FreeImage). Status 0 or 1.
+TStatus LoadImageFile(const char16_t* fileName, uint8_t** image, uint32_t* length);
+void FreeImage(uint8_t* image);
+
+// Magic, trailing length, checksum and directory: 0, 2 or 3.
+TStatus ValidateImage(const uint8_t* image, uint32_t length);
+
+// Fills SectionCount and SectionIndex from the directory. A directory that
+// does not fit the image leaves the context without sections and sets
+// ImageFault; the result is 0 or 2.
+TStatus BuildSectionIndex(TScriptContext* context);
+
+// The section with exactly this name (case-sensitive), or null.
+const TSection* FindImageSection(const TScriptContext* context, const char* name);
+inline uint32_t SectionOffset(const TScriptContext* context, const TSection* section) {
+  return uint32_t(section->SectionPtr - context->ScriptStart);
+}
+
+// Checks every code section, every "JTS" entry and every constant, records
+// instruction starts and builds the constant pool. 0, 2, 21 or 22; on
+// failure Error_At is the offset of the offending byte and the image is left
+// as it was. A context is prepared once; a second call returns 0.
+TStatus PrepareImage(TScriptContext* context);
+void FreePreparedImage(TScriptContext* context);
+
+// Steps over the parameters of one instruction starting at `*pos`, reading at
+// most `count` of them or up to a kind-10 byte, never at or past `end`. On
+// success `*pos` is the position after them. Failure is 22 (a kind above 14,
+// `*pos` at it) or 2 (the list runs past `end`).
+TStatus SkipParams(const uint8_t* image, uint32_t end, uint32_t* pos, uint32_t count);
+
+// The bounds of the code section that holds `offset`, if any.
+const TCodeBounds* FindCodeBounds(const TPreparedImage* prepared, uint32_t offset);

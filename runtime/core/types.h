@@ -1,0 +1,104 @@
+// The value model and the script context: the records that every part of the
+// runtime shares. A command handler receives a TScriptContext and returns a
+// status; script values live in TZorvatVariable slots held in frames.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/core/grow_array.h"
+#include "runtime/core/value_kinds.h"
+#include "runtime/values/unified_array.h"
+
+// A status is 0 for success; the codes are listed in runtime/core/status.h.
+typedef uint32_t TStatus;
+
+// A script variable: a kind and one value. Array kinds own the array that
+// UA points to unless the array is static (a constant of the image or a
+// built-in empty value).
+struct TZorvatVariable {
+  TVarType VarType;
+  union {
+    uint32_t AsDWORD;
+    int64_t AsInteger;
+    TExtended AsExtended;
+    PArrayHeader UA;
+  };
+};
+
+typedef TGrowArray<TZorvatVariable> TZorvatVariables;  // one frame
+typedef TGrowArray<TZorvatVariables> TVarStack;         // frame 0 = globals
+typedef TGrowArray<uint32_t> TCallStack;                // return positions
+
+// One entry of the section index, in directory order.
+struct TSection {
+  const char* Name;  // zero-terminated, inside the loaded image's directory
+  uint8_t* SectionPtr;
+  uint32_t SectionFlag;  // bit 0 set: code section
+  uint32_t SectionLength;
+};
+typedef TSection* PSectionTable;
+
+// The process and thread a start or open command produced; laid out as the
+// platform's PROCESS_INFORMATION record.
+struct TProcessInfo {
+  void* hProcess;
+  void* hThread;
+  uint32_t dwProcessId;
+  uint32_t dwThreadId;
+};
+
+struct TPreparedImage;  // what preparation learned about the code (image.h)
+
+// Everything a running script touches. The fields up to OnErrorGoto are the
+// documented record that native libraries called by a script see; the fields
+// after it are the runtime's own. Hosts that use the three-step interface
+// allocate sizeof(TScriptContext) bytes, zero-filled.
+//
+// Code positions (IP, Error_At, OnErrorGoto, return positions) are offsets
+// from the first byte of the image.
+struct TScriptContext {
+  uint32_t MyOwnModule;  // module that exports the Var_ functions
+  uint8_t* ScriptStart;
+  uint32_t ScriptLength;
+  uint32_t SectionCount;
+  PSectionTable SectionIndex;  // owned
+  TVarStack StackFrames;
+  TCallStack CallStack;
+  void* SecurityAttributes;
+  TProcessInfo LastStartedProcess;
+  uint8_t* LongDataSection;
+  uint32_t ActionAfterError;
+  uint32_t IgnoreSymlinks;
+  uint32_t FileDialogBufferSize;
+  uint32_t KeyPressTime;
+  uint32_t SendMsgTimeout;
+  uint32_t IP;
+  int32_t ScriptErrorCode;
+  uint32_t Error_At;
+  uint32_t LastWindowsError;
+  bool ExitFlag;
+  uint32_t OnErrorGoto;  // 0: no error handler
+
+  // Set by InitContext when the image's directory cannot be read safely; the
+  // context then has no sections and preparation reports the same code.
+  TStatus ImageFault;
+  // Owned; null until PrepareImage succeeded.
+  TPreparedImage* Prepared;
+  // Bounds of the code section that IP is in, [CodeStart, CodeEnd).
+  uint32_t CodeStart;
+  uint32_t CodeEnd;
+};
+
+// The initial values of the settings, as InitContext sets them.
+constexpr uint32_t kDefaultActionAfterError = 1;
+constexpr uint32_t kDefaultFileDialogBufferSize = 0x8000;
+constexpr uint32_t kDefaultKeyPressTime = 50;
+constexpr uint32_t kDefaultSendMsgTimeout = 500;
+
+// The value kind a parameter kind reads as, for a variable parameter.
+TVarType ParamKindToVarKind(TParamType kind);
+// Element size of a value kind's array (0 for scalar kinds).
+uint32_t VarKindElemSize(TVarType kind);
+// Whether a value kind has items (arrays, texts, blocks and lists).
+bool VarKindHasItems(TVarType kind);
