@@ -16,7 +16,15 @@ void xL_Free(PArrayHeader* slot);
 // slot is null. False on a size failure (the caller still owns the item).
 bool xL_Add(PArrayHeader* slot, PArrayHeader item);
 uint32_t xL_Count(const TArrayHeader* list);
+// The item at `index`, or null when the index is not below the count.
 PArrayHeader xL_Item(const TArrayHeader* list, uint32_t index);
+// The item pointers themselves, for code that walks or replaces items.
+inline PArrayHeader* xL_Items(PArrayHeader list) {
+  return reinterpret_cast<PArrayHeader*>(UA_Data(list));
+}
+inline const PArrayHeader* xL_Items(const TArrayHeader* list) {
+  return reinterpret_cast<const PArrayHeader*>(UA_Data(list));
+}
 
 // ---- Text lists (Zorvat_UStrL) ----
 // Appends a new text of `length` units at `units`; -1 = up to the terminating
@@ -32,7 +40,13 @@ int32_t UStrL_Find(const TArrayHeader* list, const TArrayHeader* needle, uint32_
                    uint32_t mode, uint32_t last);
 
 // ---- Binary-block lists (Zorvat_BBL) ----
+// Appends a new block holding a copy of `length` bytes (0 = the static empty
+// block). 0, or 1002.
 uint32_t BBL_AddBuffer(PArrayHeader* slot, const void* data, uint32_t length);
+// Appends n clones of the block (clone rule of BB_Clone; null counts as the
+// empty block); creates the list when the slot is null. 0, or 1002.
 uint32_t BBL_AddCopies(PArrayHeader* slot, PArrayHeader block, uint32_t n);
+// As UStrL_Find, with the comparisons of BB_Compare and BB_Find; a null item
+// counts as an empty block.
 int32_t BBL_Find(const TArrayHeader* list, const TArrayHeader* needle, uint32_t first,
                  uint32_t mode, uint32_t last);

@@ -6,6 +6,9 @@
 #include "runtime/core/bytes.h"
 #include "runtime/core/fatal.h"
 #include "runtime/core/types.h"
+#include "runtime/values/block.h"
+#include "runtime/values/list.h"
+#include "runtime/values/text.h"
 
 namespace {
 
@@ -61,6 +64,31 @@ uint32_t AddCopies(PArrayHeader* slot, T value, uint32_t n, uint32_t elemSize) {
     std::memcpy(data + (i - 1) * elemSize, &value, elemSize);
   }
   return 0;
+}
+
+// A block item of a slice gets its own bytes; a null item becomes the shared
+// empty block.
+PArrayHeader CopyBlockBytes(PArrayHeader block) {
+  return block == nullptr ? BB_Empty() : BB_FromBuffer(UA_Data(block), BB_Length(block));
+}
+
+// A new list holding a duplicate of each of `taken` items from `index`;
+// null, with nothing left allocated, when an item cannot be duplicated.
+PArrayHeader SliceList(const TArrayHeader* list, uint32_t index, uint32_t taken,
+                       PArrayHeader (*duplicate)(PArrayHeader item)) {
+  PArrayHeader slice = UA_New(taken, kListElemSize);
+  if (slice == nullptr) return nullptr;
+  const PArrayHeader* from = xL_Items(list) + index;
+  PArrayHeader* to = xL_Items(slice);
+  for (uint32_t i = 0; i < taken; ++i) {
+    PArrayHeader item = from[i];
+    to[i] = duplicate(item);
+    if (to[i] == nullptr && item != nullptr) {
+      xL_Free(&slice);
+      return nullptr;
+    }
+  }
+  return slice;
 }
 
 }  // namespace
@@ -149,6 +177,18 @@ PArrayHeader UA_Slice(const TArrayHeader* a, TVarType kind, uint32_t index, uint
   uint32_t count = UA_ItemCount(a, kind);
   if (a == nullptr || index >= count) return nullptr;
   uint32_t taken = UMin(n, count - index);
+  switch (kind) {
+    case vtUnicodeString:
+      return USTR_Copy(a, index, taken);
+    case vtBinBlock:
+      return BB_FromBuffer(UA_Data(a) + index, taken);
+    case vtUnicodeStringList:
+      return SliceList(a, index, taken, USTR_Clone);
+    case vtBinBlockList:
+      return SliceList(a, index, taken, CopyBlockBytes);
+    default:
+      break;
+  }
   PArrayHeader slice = UA_New(taken, a->ElemSize);
   if (slice == nullptr) return nullptr;
   std::memcpy(UA_Data(slice), UA_Data(a) + uint64_t(index) * a->ElemSize,

@@ -77,7 +77,10 @@ uint32_t UA_ItemCount(const TArrayHeader* a, TVarType kind);
 void* UA_ItemPtr(const TZorvatVariable* value, uint32_t index);
 
 // A new array of the same kind holding items [index, index + min(n, count -
-// index)); null when index >= count or the array is absent. Numeric kinds.
+// index)); null when index >= count or the array is absent, or on a size
+// failure. Texts and blocks come from their constructors (terminators set);
+// a list slice owns duplicates of its items: text items by the clone rule,
+// block items by their bytes (a null item becomes the shared empty block).
 PArrayHeader UA_Slice(const TArrayHeader* a, TVarType kind, uint32_t index, uint32_t n);
 
 // Append n copies of one value; the array is created when the slot is null.
