@@ -88,6 +88,13 @@ class TBitmap {
   std::vector<uint8_t> bits_;
 };
 
+// A non-empty section's bytes, in image order.
+struct TSectionSpan {
+  uint32_t Start;
+  uint32_t End;
+  bool IsCode;
+};
+
 // A parameter that refers to a constant of "LDS".
 struct TConstantRef {
   uint32_t PayloadPos;
@@ -146,16 +153,28 @@ TStatus WalkCodeSection(TPrepareState& s, uint32_t start, uint32_t length) {
   return kStatusOk;
 }
 
-// Every "JTS" entry must name the payload of a kind-7 parameter inside a code
-// section, and that slot must hold the offset of an instruction.
-TStatus CheckLabelSlots(TPrepareState& s, uint32_t start, uint32_t length) {
+// Where a "JTS" entry may point: inside a code section only at the payload of
+// a kind-7 parameter; inside a data section at any four bytes of it (a
+// statement compiled into a data section leaves its slots there).
+bool IsLabelSlot(const TPrepareState& s, const std::vector<TSectionSpan>& spans, uint32_t slot) {
+  auto it = std::upper_bound(spans.begin(), spans.end(), slot,
+                             [](uint32_t o, const TSectionSpan& span) { return o < span.Start; });
+  if (it == spans.begin()) return false;
+  --it;
+  if (it->IsCode) return slot < it->End && s.LabelSlots.Get(slot);
+  return uint64_t(slot) + 4 <= it->End;
+}
+
+// Every "JTS" entry must name a slot inside a section, and the slot must
+// hold a position inside the sections' bytes or at their end. A slot need
+// not hold an instruction: labels mark data too, and a label at the end of a
+// section marks the end. Jumps check their target when they are taken.
+TStatus CheckLabelSlots(TPrepareState& s, const std::vector<TSectionSpan>& spans, uint32_t start,
+                        uint32_t length) {
+  const uint32_t dataEnd = s.Length - kImageTrailerLength;
   for (uint32_t i = 0; i + 4 <= length; i += 4) {
     uint32_t slot = LoadU32(s.Image + start + i);
-    if (slot >= s.Length || !s.LabelSlots.Get(slot)) {
-      return s.Fail(kStatusMalformedImage, start + i);
-    }
-    uint32_t target = LoadU32(s.Image + slot);
-    if (target >= s.Length || !s.InstrStarts.Get(target)) {
+    if (!IsLabelSlot(s, spans, slot) || LoadU32(s.Image + slot) > dataEnd) {
       return s.Fail(kStatusMalformedImage, start + i);
     }
   }
@@ -391,10 +410,19 @@ TStatus PrepareImage(TScriptContext* context) {
     TStatus status = WalkCodeSection(s, SectionOffset(context, &section), section.SectionLength);
     if (status != kStatusOk) return status;
   }
+  std::vector<TSectionSpan> spans;
+  for (uint32_t k = 0; k < context->SectionCount; ++k) {
+    const TSection& section = context->SectionIndex[k];
+    uint32_t start = SectionOffset(context, &section);
+    if (section.SectionLength > 0) {
+      spans.push_back({start, start + section.SectionLength, (section.SectionFlag & 1) != 0});
+    }
+  }
   for (uint32_t k = 0; k < context->SectionCount; ++k) {
     const TSection& section = context->SectionIndex[k];
     if (!IsJumpTable(section)) continue;
-    TStatus status = CheckLabelSlots(s, SectionOffset(context, &section), section.SectionLength);
+    TStatus status =
+        CheckLabelSlots(s, spans, SectionOffset(context, &section), section.SectionLength);
     if (status != kStatusOk) return status;
   }
   TPreparedImage* prepared =

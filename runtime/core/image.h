@@ -33,7 +33,9 @@
 // Nothing in an image is trusted. Loading checks the frame, checksum and
 // directory; preparation walks every code section and checks each
 // instruction, parameter, "JTS" entry, label slot and constant against the
-// image, and records where every instruction starts. Code positions stay
+// image, and records where every instruction starts. A label slot may hold
+// any position of the sections' bytes (labels mark data and section ends
+// too); a jump checks its target when it is taken. Code positions stay
 // image offsets: label slots keep the offsets the compiler wrote, and command
 // codes stay in place and are dispatched through the table at run time.
 //

@@ -299,12 +299,32 @@ TEST(Image, JumpTableEntriesAreChecked) {
     return status;
   };
   EXPECT_EQ(prepare(0, 9), kStatusOk);
-  EXPECT_EQ(prepare(0, 0), kStatusOk);               // the Goto itself
-  EXPECT_EQ(prepare(0, 10), kStatusMalformedImage);  // inside the exit
+  EXPECT_EQ(prepare(0, 0), kStatusOk);   // the Goto itself
+  EXPECT_EQ(prepare(0, 15), kStatusOk);  // a label at the end of the section
+  EXPECT_EQ(prepare(0, 16), kStatusMalformedImage);  // past the sections' bytes
   EXPECT_EQ(prepare(0, 0x7FFFFFFF), kStatusMalformedImage);
   EXPECT_EQ(prepare(1, 9), kStatusMalformedImage);             // not a slot
   EXPECT_EQ(prepare(uint32_t(-1), 9), kStatusMalformedImage);  // the kind byte
   EXPECT_EQ(prepare(0x7FFFFFF0, 9), kStatusMalformedImage);    // outside the image
+}
+
+TEST(Image, SlotsInDataSectionsNeedOnlyFitTheirSection) {
+  ImageBuilder b;
+  Bytes& jts = b.Add("JTS", 0);
+  PutU32(jts, 0);
+  PutU32(jts, 0);
+  b.Add("DATA", 0).assign(8, 0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(0);
+  const uint32_t data = b.OffsetOf("DATA");
+  StoreU32(b.Section("JTS").data(), data + 4);      // the last four bytes
+  StoreU32(b.Section("JTS").data() + 4, data + 5);  // runs past the section
+  StoreU32(b.Section("DATA").data() + 4, data);     // a label of the data itself
+  Loaded bad(b.Build());
+  EXPECT_EQ(bad.Prepare(), kStatusMalformedImage);
+  EXPECT_EQ(bad.context.Error_At, b.OffsetOf("JTS") + 4);
+  StoreU32(b.Section("JTS").data() + 4, data + 4);
+  Loaded good(b.Build());
+  EXPECT_EQ(good.Prepare(), kStatusOk);
 }
 
 TEST(Image, ConstantsArePooledAlignedAndStatic) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ class ImageBuilder {
   Bytes Build(bool checksum = true) const;
 
  private:
-  std::vector<TestSection> sections_;
+  std::deque<TestSection> sections_;  // references stay valid as sections are added
 };
 
 // The smallest runnable image: "GCS" holding exit with a ptByte 0.

@@ -1,0 +1,74 @@
+// Variable and frame commands: allocate and release global and local
+// variables, push and pop frames, count a frame's variables, and the plain
+// DWORD assignment. A subroutine pushes a frame, allocates its locals and
+// pops the frame before it returns; globals are allocated once at the start.
+#include "runtime/commands/commands.h"
+#include "runtime/core/fetch.h"
+#include "runtime/core/status.h"
+#include "runtime/core/variables.h"
+
+namespace {
+
+// Codes 2 and 3: allocate n variables (default 1) and optionally store the
+// reference of the first into a variable. Both parameters are read before
+// anything is allocated, so a bad parameter allocates nothing.
+TStatus AllocateVariables(TScriptContext* context, bool global) {
+  uint8_t status;
+  const uint32_t n = FetchDWORD(context, &status, 1);
+  if (status == kFetchUnusable) return kStatusBadParam;
+  uint8_t targetStatus = kFetchEnd;
+  uint32_t target = 0;
+  if (status != kFetchEnd) {
+    target = FetchDWORD(context, &targetStatus, 0);
+    if (targetStatus == kFetchUnusable) return kStatusBadParam;
+  }
+  uint32_t first;
+  TStatus result = AllocVars(context, n, global, &first);
+  if (result != kStatusOk) return result;
+  if (targetStatus != kFetchValue) return kStatusOk;
+  return Var_StoreDWORD(context, target, global ? first : first | kLocalBit);
+}
+
+TStatus FreeVariables(TScriptContext* context, bool global) {
+  uint8_t status;
+  const uint32_t n = FetchDWORD(context, &status, 1);
+  if (status == kFetchUnusable) return kStatusBadParam;
+  return FreeVars(context, n, global);
+}
+
+TStatus CountVariables(TScriptContext* context, bool global) {
+  uint8_t status;
+  const uint32_t target = FetchDWORD(context, &status, 0);
+  if (status != kFetchValue) return kStatusBadParam;
+  TVarStack& frames = context->StackFrames;
+  if (frames.Count == 0) return kStatusNoFrame;
+  const TZorvatVariables& frame = global ? frames.Items[0] : frames.Items[frames.Count - 1];
+  return Var_StoreDWORD(context, target, frame.Count);
+}
+
+}  // namespace
+
+TStatus CmdGlobalsAlloc(TScriptContext* context) { return AllocateVariables(context, true); }
+
+TStatus CmdLocalsAlloc(TScriptContext* context) { return AllocateVariables(context, false); }
+
+TStatus CmdSetDWORD(TScriptContext* context) {
+  uint8_t status;
+  const uint32_t target = FetchDWORD(context, &status, 0);
+  if (status != kFetchValue) return kStatusBadParam;
+  const uint32_t value = FetchDWORD(context, &status, 0);
+  if (status == kFetchUnusable) return kStatusBadParam;
+  return Var_StoreDWORD(context, target, value);
+}
+
+TStatus CmdFramePush(TScriptContext* context) { return PushFrame(context); }
+
+TStatus CmdFramePop(TScriptContext* context) { return PopFrame(context); }
+
+TStatus CmdGlobalsFree(TScriptContext* context) { return FreeVariables(context, true); }
+
+TStatus CmdLocalsFree(TScriptContext* context) { return FreeVariables(context, false); }
+
+TStatus CmdGlobalsCount(TScriptContext* context) { return CountVariables(context, true); }
+
+TStatus CmdLocalsCount(TScriptContext* context) { return CountVariables(context, false); }

@@ -1,0 +1,147 @@
+#include "runtime/core/executor.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/commands/dispatch.h"
+#include "runtime/core/bytes.h"
+#include "runtime/core/fault_guard.h"
+#include "runtime/core/image.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/status.h"
+#include "runtime/core/variables.h"
+
+const char16_t kRuntimeSignature[] = u"Zorvat runtime 2313";
+
+namespace {
+
+constexpr uint32_t kMessageBoxIconError = 0x10;
+// A script that recurses without end fails with 1002 here instead of
+// exhausting the heap.
+constexpr uint32_t kMaxCallDepth = 0x1000000;
+
+bool IsFatal(TStatus status) {
+  return status == kStatusRanOffCode || status == kStatusBadJumpTarget;
+}
+
+// Ends the run with `status`, as policies 0 and 1 end it.
+TStatus StopRun(TScriptContext* c, TStatus status, uint32_t at) {
+  c->ScriptErrorCode = int32_t(status);
+  c->Error_At = at;
+  c->ExitFlag = true;
+  if (c->ActionAfterError == 1) ShowScriptError(c);
+  return status;
+}
+
+// A handler that stopped reading its parameters early (or read past them)
+// leaves IP inside or beyond its instruction: continue after the instruction.
+void StepOverInstruction(TScriptContext* c, uint32_t at) {
+  uint32_t end = at + 4;
+  SkipParams(c->ScriptStart, c->CodeEnd, &end, kDispatchTable[LoadU32(c->ScriptStart + at)].ParamCount);
+  c->IP = end;
+}
+
+TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
+  c->Error_At = at;
+  if (IsFatal(status)) return StopRun(c, status, at);
+  switch (c->ActionAfterError) {
+    case 0:
+      c->ExitFlag = true;
+      break;
+    case 1:
+      c->ExitFlag = true;
+      ShowScriptError(c);
+      break;
+    case 2:
+      if (c->OnErrorGoto != 0) {
+        // A handler that cannot be called leaves nowhere sound to go on.
+        TStatus call = CallTo(c, c->OnErrorGoto);
+        if (call != kStatusOk) return StopRun(c, call, at);
+      }
+      break;
+    default:
+      break;  // the error is ignored
+  }
+  return status;
+}
+
+TStatus RunLoop(TScriptContext* c) {
+  TStatus status = kStatusOk;
+  while (!c->ExitFlag) status = ExecuteStep(c);
+  return status;
+}
+
+}  // namespace
+
+TStatus ExecuteStep(TScriptContext* c) {
+  const uint32_t at = c->IP;
+  const uint32_t code = LoadU32(c->ScriptStart + at);
+  c->IP = at + 4;
+  TStatus status = kDispatchTable[code].Handler(c);
+  if (c->IP >= c->CodeEnd || !IsInstructionStart(c->Prepared, c->IP)) StepOverInstruction(c, at);
+  c->ScriptErrorCode = int32_t(status);
+  if (status != kStatusOk) status = ApplyErrorPolicy(c, status, at);
+  if (c->IP >= c->CodeEnd && !c->ExitFlag) status = StopRun(c, kStatusRanOffCode, at);
+  return status;
+}
+
+TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
+  TStatus status = PrepareImage(context);
+  if (status != kStatusOk) return status;
+  const TSection* section = FindImageSection(context, sectionName ? sectionName : "GCS");
+  if (section == nullptr) return kStatusNoSuchSection;
+  if ((section->SectionFlag & 1) == 0) return kStatusNotCodeSection;
+  const uint32_t start = SectionOffset(context, section);
+  context->IP = start;
+  context->CodeStart = start;
+  context->CodeEnd = start + section->SectionLength;
+  context->ExitFlag = false;
+  PushFrame(context);
+  if (section->SectionLength == 0) return StopRun(context, kStatusRanOffCode, start);
+  return RunGuarded(RunLoop, context);
+}
+
+void ShowScriptError(TScriptContext* context) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Error in script\n\nError code=%d\nOffset in bytecode=%X",
+                context->ScriptErrorCode, context->Error_At);
+  char16_t wide[96];
+  size_t i = 0;
+  for (; text[i] != 0; ++i) wide[i] = char16_t(static_cast<unsigned char>(text[i]));
+  wide[i] = 0;
+  PlatformMessageBox(0, wide, kRuntimeSignature, kMessageBoxIconError);
+}
+
+TStatus JumpTo(TScriptContext* c, uint32_t target) {
+  if (target >= c->ScriptLength || !IsInstructionStart(c->Prepared, target)) {
+    return kStatusBadJumpTarget;
+  }
+  if (target < c->CodeStart || target >= c->CodeEnd) {
+    const TCodeBounds* bounds = FindCodeBounds(c->Prepared, target);
+    c->CodeStart = bounds->Start;
+    c->CodeEnd = bounds->End;
+  }
+  c->IP = target;
+  return kStatusOk;
+}
+
+void PushReturn(TScriptContext* context, uint32_t position) {
+  *GrowArrayPush(context->CallStack) = position;
+}
+
+TStatus CallTo(TScriptContext* context, uint32_t target) {
+  if (context->CallStack.Count >= kMaxCallDepth) return kStatusOutOfMemory;
+  const uint32_t back = context->IP;
+  TStatus status = JumpTo(context, target);
+  if (status == kStatusOk) PushReturn(context, back);
+  return status;
+}
+
+void ReleaseContext(TScriptContext* context) {
+  ReleaseFrames(context);
+  std::free(context->SectionIndex);
+  context->SectionIndex = nullptr;
+  context->SectionCount = 0;
+  FreePreparedImage(context);
+  GrowArrayFree(context->CallStack);
+}

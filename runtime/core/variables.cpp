@@ -1,0 +1,285 @@
+#include "runtime/core/variables.h"
+
+#include <cstring>
+
+#include "runtime/core/bytes.h"
+#include "runtime/core/status.h"
+#include "runtime/values/block.h"
+#include "runtime/values/list.h"
+#include "runtime/values/text.h"
+
+namespace {
+
+// A frame never grows past what 32-bit sizes can address.
+constexpr uint64_t kMaxFrameBytes = 0x7FFFFFFF;
+
+TZorvatVariables* Frame(TScriptContext* context, bool global) {
+  TVarStack& frames = context->StackFrames;
+  if (frames.Count == 0) return nullptr;
+  return global ? &frames.Items[0] : &frames.Items[frames.Count - 1];
+}
+
+void ReleaseFrame(TZorvatVariables& frame) {
+  for (uint32_t i = frame.Count; i > 0; --i) ReleaseVar(&frame.Items[i - 1]);
+  GrowArrayFree(frame);
+}
+
+bool IsListKind(TVarType kind) {
+  return kind == vtBinBlockList || kind == vtUnicodeStringList;
+}
+
+// Puts a freshly built array into a variable; the variable's old value is
+// released after the new one is in hand.
+void TakeArray(TZorvatVariable* v, PArrayHeader array, TVarType kind) {
+  if (!(VarKindHasItems(v->VarType) && v->UA == array)) ReleaseVar(v);
+  v->VarType = kind;
+  v->UA = array;
+}
+
+// Appends a block or text built by `add` to a list variable of `kind`.
+template <typename Add>
+TStatus AddListItem(TScriptContext* context, uint32_t reference, TVarType kind, Add add) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (v->VarType != kind) return kStatusWrongKind;
+  return add(&v->UA);
+}
+
+TStatus InitList(TScriptContext* context, uint32_t reference, TVarType kind) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  PArrayHeader list = xL_New();
+  if (list == nullptr) return kStatusOutOfMemory;
+  TakeArray(v, list, kind);
+  return kStatusOk;
+}
+
+}  // namespace
+
+TStatus PushFrame(TScriptContext* context) {
+  GrowArrayPush(context->StackFrames);
+  return kStatusOk;
+}
+
+TStatus PopFrame(TScriptContext* context) {
+  TVarStack& frames = context->StackFrames;
+  if (frames.Count == 0) return kStatusNoFrame;
+  ReleaseFrame(frames.Items[frames.Count - 1]);
+  --frames.Count;
+  return kStatusOk;
+}
+
+TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* first) {
+  *first = kNoVariable;
+  if (n == 0) return kStatusVarCountError;
+  if (context->StackFrames.Count == 0) PushFrame(context);
+  TZorvatVariables* frame = Frame(context, global);
+  if ((uint64_t(frame->Count) + n) * sizeof(TZorvatVariable) > kMaxFrameBytes) {
+    return kStatusOutOfMemory;
+  }
+  *first = frame->Count;
+  GrowArrayPushZeroed(*frame, n);
+  return kStatusOk;
+}
+
+TStatus FreeVars(TScriptContext* context, uint32_t n, bool global) {
+  TZorvatVariables* frame = Frame(context, global);
+  if (frame == nullptr) return kStatusNoFrame;
+  TStatus status = n > frame->Count ? kStatusVarCountError : kStatusOk;
+  uint32_t keep = n > frame->Count ? 0 : frame->Count - n;
+  while (frame->Count > keep) ReleaseVar(&frame->Items[--frame->Count]);
+  return status;
+}
+
+void ReleaseFrames(TScriptContext* context) {
+  TVarStack& frames = context->StackFrames;
+  for (uint32_t i = frames.Count; i > 0; --i) ReleaseFrame(frames.Items[i - 1]);
+  GrowArrayFree(frames);
+}
+
+TZorvatVariable* ResolveVar(TScriptContext* context, uint32_t reference) {
+  TZorvatVariables* frame = Frame(context, (reference & kLocalBit) == 0);
+  if (frame == nullptr) return nullptr;
+  uint32_t index = reference & ~kLocalBit;
+  return index < frame->Count ? &frame->Items[index] : nullptr;
+}
+
+void ReleaseVar(TZorvatVariable* variable) {
+  if (IsListKind(variable->VarType)) {
+    xL_Free(&variable->UA);
+  } else if (VarKindHasItems(variable->VarType)) {
+    UA_Free(&variable->UA);
+  }
+  std::memset(static_cast<void*>(variable), 0, sizeof *variable);
+}
+
+TStatus GetVarDWORD(TScriptContext* context, uint32_t reference, uint32_t* value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (v->VarType != vtInteger && v->VarType != vtDWORD) return kStatusBadVarKindForNumber;
+  *value = v->AsDWORD;
+  return kStatusOk;
+}
+
+TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (v->VarType == vtInteger) {
+    *value = v->AsInteger;
+  } else if (v->VarType == vtDWORD) {
+    *value = int64_t(v->AsDWORD);
+  } else {
+    return kStatusBadVarKindForNumber;
+  }
+  return kStatusOk;
+}
+
+TStatus GetVarExtended(TScriptContext* context, uint32_t reference, TExtended* value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  switch (v->VarType) {
+    case vtInteger:
+      *value = TExtended(v->AsInteger);
+      return kStatusOk;
+    case vtExtended:
+      *value = v->AsExtended;
+      return kStatusOk;
+    case vtDWORD:
+      *value = TExtended(v->AsDWORD);
+      return kStatusOk;
+    default:
+      return kStatusBadVarKindForNumber;
+  }
+}
+
+TStatus GetVarArray(TScriptContext* context, uint32_t reference, TVarType kind,
+                    PArrayHeader* array) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (v->VarType != kind || !VarKindHasItems(kind)) return kStatusBadVarKindForNumber;
+  *array = v->UA;
+  return kStatusOk;
+}
+
+TStatus GetVarDWORDOrFirst(TScriptContext* context, uint32_t reference, uint32_t* value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusWrongKind;
+  switch (v->VarType) {
+    case vtInteger:
+    case vtDWORD:
+      *value = v->AsDWORD;
+      return kStatusOk;
+    case vtDWORDArray:
+      if (UA_ItemCount(v->UA, vtDWORDArray) == 0) return kStatusIndexOutOfRange;
+      *value = LoadU32(UA_Data(v->UA));
+      return kStatusOk;
+    default:
+      return kStatusWrongKind;
+  }
+}
+
+void* VarItemPtr(TScriptContext* context, uint32_t reference, uint32_t index) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  return v == nullptr ? nullptr : UA_ItemPtr(v, index);
+}
+
+void* VarItemSpan(TScriptContext* context, uint32_t reference, uint32_t index, uint32_t* span) {
+  *span = 0;
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return nullptr;
+  void* item = UA_ItemPtr(v, index);
+  if (item != nullptr) *span = UA_ItemCount(v->UA, v->VarType) - index;
+  return item;
+}
+
+TStatus ZV_STDCALL Var_StoreDWORD(TScriptContext* context, uint32_t reference, uint32_t value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  ReleaseVar(v);
+  v->VarType = vtDWORD;
+  v->AsDWORD = value;
+  return kStatusOk;
+}
+
+TStatus ZV_STDCALL Var_StoreInteger(TScriptContext* context, uint32_t reference, int64_t value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  ReleaseVar(v);
+  v->VarType = vtInteger;
+  v->AsInteger = value;
+  return kStatusOk;
+}
+
+TStatus ZV_STDCALL Var_StoreFloat(TScriptContext* context, uint32_t reference, TExtended value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  ReleaseVar(v);
+  v->VarType = vtExtended;
+  v->AsExtended = value;
+  return kStatusOk;
+}
+
+TStatus ZV_STDCALL Var_StoreBinBlock(TScriptContext* context, uint32_t reference,
+                                     const void* data, uint32_t length) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (data == nullptr && length != 0) return kStatusOutOfMemory;  // nothing to copy from
+  PArrayHeader block = BB_FromBuffer(data, length);
+  if (block == nullptr) return kStatusOutOfMemory;
+  TakeArray(v, block, vtBinBlock);
+  return kStatusOk;
+}
+
+TStatus ZV_STDCALL Var_StoreUnicodeString(TScriptContext* context, uint32_t reference,
+                                          const char16_t* text, uint32_t length) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (text == nullptr && length != 0) return kStatusOutOfMemory;  // nothing to copy from
+  PArrayHeader copy = USTR_FromBuffer(text, length);
+  if (copy == nullptr) return kStatusOutOfMemory;
+  TakeArray(v, copy, vtUnicodeString);
+  return kStatusOk;
+}
+
+TStatus ZV_STDCALL Var_InitBBL(TScriptContext* context, uint32_t reference) {
+  return InitList(context, reference, vtBinBlockList);
+}
+
+TStatus ZV_STDCALL Var_InitUStrL(TScriptContext* context, uint32_t reference) {
+  return InitList(context, reference, vtUnicodeStringList);
+}
+
+TStatus ZV_STDCALL Var_AddItemBBL(TScriptContext* context, uint32_t reference, const void* data,
+                                  uint32_t length) {
+  if (data == nullptr && length != 0) return kStatusOutOfMemory;
+  return AddListItem(context, reference, vtBinBlockList,
+                     [&](PArrayHeader* list) { return BBL_AddBuffer(list, data, length); });
+}
+
+TStatus ZV_STDCALL Var_AddItemUStrL(TScriptContext* context, uint32_t reference,
+                                    const char16_t* text, int32_t length) {
+  if (text == nullptr && length != 0) return kStatusOutOfMemory;
+  return AddListItem(context, reference, vtUnicodeStringList,
+                     [&](PArrayHeader* list) { return UStrL_AddBuffer(list, text, length); });
+}
+
+TStatus StoreArrayRef(TScriptContext* context, uint32_t reference, PArrayHeader array,
+                      TVarType kind) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  TakeArray(v, array, kind);
+  return kStatusOk;
+}
+
+TStatus MakeVarWritable(TScriptContext* context, uint32_t reference) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  bool arrayKind = VarKindHasItems(v->VarType) && !IsListKind(v->VarType);
+  if (arrayKind && v->UA != nullptr && UA_IsStatic(v->UA)) {
+    // Reallocating with the same capacity copies header and items.
+    if (UA_Alloc(&v->UA, v->UA->TrueElemCount, v->UA->ElemSize) == nullptr) {
+      return kStatusOutOfMemory;
+    }
+  }
+  return kStatusOk;
+}
