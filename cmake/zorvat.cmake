@@ -52,3 +52,13 @@ function(zorvat_host_tool name source)
   set(ZORVAT_TOOL_${name} ${output} PARENT_SCOPE)
   set_property(GLOBAL PROPERTY ZORVAT_TOOL_${name} ${output})
 endfunction()
+
+# The programs and libraries we ship land side by side in bin/ (the host
+# finds the libraries beside itself) and carry no symbol table.
+set(ZORVAT_BIN_DIR ${PROJECT_BINARY_DIR}/bin)
+function(zorvat_deliverable target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORVAT_BIN_DIR})
+  if(ZORVAT_WINDOWS)
+    target_link_options(${target} PRIVATE -s)
+  endif()
+endfunction()

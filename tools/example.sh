@@ -6,4 +6,4 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 tools/setup.sh
 tools/build.sh windows >/dev/null
-tools/wine_env.sh wine build/windows/host/zorvat.exe info build/windows/examples/exit0.zvb
+tools/wine_env.sh wine build/windows/bin/zorvat.exe info build/windows/examples/exit0.zvb

@@ -1,0 +1,40 @@
+// ZorvatEx.exe: the stand-alone runner. A built program is a copy of this
+// executable with an image appended; the runner finds the image through the
+// last 4 bytes of its own file, runs "GCS" and exits with the status. Load
+// and check failures show nothing: they only become the exit code.
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/core/platform.h"
+#include "runtime/core/runtime_api.h"
+#include "runtime/core/status.h"
+
+namespace {
+
+// The full path of the running executable, however long it is.
+std::wstring OwnPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (n == 0) return std::wstring();
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  PlatformSetOwnModule(uint32_t(reinterpret_cast<uintptr_t>(instance)));
+  std::wstring path = OwnPath();
+  TStatus status = LoadAndExecute(reinterpret_cast<const char16_t*>(path.c_str()), nullptr);
+  // The runner's own file is always readable, so "cannot read an image" can
+  // only mean that its last bytes name none: the runner without an image.
+  if (status == kStatusNoImage) status = kStatusMalformedImage;
+  OnRuntimeUnload();
+  ExitProcess(status);
+}

@@ -1,0 +1,79 @@
+// The exported interface of Zorvat.dll and ZorvatEx.exe (names in
+// runtime/zorvat.def): hosts run images with it, and native libraries called
+// by a script store results into script variables through the Var_
+// functions, which they look up by name in the module MyOwnModule names.
+// Everything is __stdcall, the native-call command's default convention.
+#include "runtime/core/context.h"
+#include "runtime/core/executor.h"
+#include "runtime/core/image.h"
+#include "runtime/core/runtime_api.h"
+#include "runtime/core/status.h"
+#include "runtime/core/variables.h"
+
+extern "C" {
+
+int32_t __stdcall ZvKernelVersion() { return kKernelVersion; }
+
+TStatus __stdcall ZvLoadAndExecute(const char16_t* fileName, const char* sectionName) {
+  if (fileName == nullptr) return kStatusNoImage;
+  return LoadAndExecute(fileName, sectionName);
+}
+
+TStatus __stdcall ZvInitContext(TScriptContext* context, uint8_t* image, uint32_t length) {
+  if (context == nullptr) return kStatusMalformedImage;
+  return InitContext(context, image, length);
+}
+
+TStatus __stdcall ZvCompileScript(TScriptContext* context) {
+  if (context == nullptr) return kStatusMalformedImage;
+  return PrepareImage(context);
+}
+
+TStatus __stdcall ZvExecuteByteCode(TScriptContext* context, const char* sectionName) {
+  if (context == nullptr) return kStatusMalformedImage;
+  return ExecuteByteCode(context, sectionName);
+}
+
+// A library that passes no context has no variables to store into.
+TStatus __stdcall ZvVarStoreDWORD(TScriptContext* context, uint32_t reference, uint32_t value) {
+  return context ? Var_StoreDWORD(context, reference, value) : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarStoreInteger(TScriptContext* context, uint32_t reference, int64_t value) {
+  return context ? Var_StoreInteger(context, reference, value) : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarStoreFloat(TScriptContext* context, uint32_t reference, TExtended value) {
+  return context ? Var_StoreFloat(context, reference, value) : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarStoreBinBlock(TScriptContext* context, uint32_t reference,
+                                     const void* data, uint32_t length) {
+  return context ? Var_StoreBinBlock(context, reference, data, length) : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarStoreUnicodeString(TScriptContext* context, uint32_t reference,
+                                          const char16_t* text, uint32_t length) {
+  return context ? Var_StoreUnicodeString(context, reference, text, length)
+                 : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarInitBBL(TScriptContext* context, uint32_t reference) {
+  return context ? Var_InitBBL(context, reference) : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarInitUStrL(TScriptContext* context, uint32_t reference) {
+  return context ? Var_InitUStrL(context, reference) : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarAddItemBBL(TScriptContext* context, uint32_t reference, const void* data,
+                                  uint32_t length) {
+  return context ? Var_AddItemBBL(context, reference, data, length) : kStatusNoSuchVariable;
+}
+
+TStatus __stdcall ZvVarAddItemUStrL(TScriptContext* context, uint32_t reference,
+                                    const char16_t* text, int32_t length) {
+  return context ? Var_AddItemUStrL(context, reference, text, length) : kStatusNoSuchVariable;
+}
+
+}  // extern "C"
