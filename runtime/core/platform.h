@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // ---- Files. Paths are zero-terminated UTF-16. ----
 typedef void* TPlatformFile;  // null: not open
@@ -51,6 +52,12 @@ void PlatformSetOwnModule(uint32_t module);
 int32_t PlatformMessageBox(uint32_t owner, const char16_t* text, const char16_t* caption,
                            uint32_t style);
 
+// ---- The process and the user. ----
+// The command line the process was started with.
+std::u16string PlatformCommandLine();
+// Plays a system sound of the given type; returns the platform's last error.
+uint32_t PlatformMessageBeep(uint32_t type);
+
 // ---- Calendar time and file time (100-ns intervals since 1601-01-01). ----
 struct TCalendarTime {
   uint16_t Year, Month, DayOfWeek, Day, Hour, Minute, Second, Milliseconds;
@@ -62,3 +69,8 @@ bool PlatformFileTimeToCalendar(uint64_t fileTime, TCalendarTime* time);
 // ---- Time. ----
 void PlatformSleep(uint32_t milliseconds);
 uint32_t PlatformTickCount();
+// The system clock as a file time (UTC).
+uint64_t PlatformSystemTimeNow();
+// Sets the system clock; false when it cannot be set (the native build never
+// sets the machine's clock).
+bool PlatformSetSystemTime(uint64_t fileTimeUtc);

@@ -2,11 +2,14 @@
 // sanitizers and fuzzers. The ANSI code page is Windows-1252, the case tables
 // come from the C library's wide-character functions.
 #include <locale.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 #include <wctype.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <cstdlib>
 #include <string>
 
@@ -151,7 +154,8 @@ void PlatformClose(TPlatformFile file) {
 }
 
 bool PlatformFileExists(const char16_t* path) {
-  return access(ToUtf8(path).c_str(), F_OK) == 0;
+  struct stat info;
+  return stat(ToUtf8(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 uint32_t PlatformAnsiToWide(const uint8_t* bytes, uint32_t n, char16_t* out, uint32_t capacity) {
@@ -258,3 +262,24 @@ uint32_t PlatformTickCount() {
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return uint32_t(uint64_t(ts.tv_sec) * 1000 + uint64_t(ts.tv_nsec) / 1000000);
 }
+
+uint64_t PlatformSystemTimeNow() {
+  timespec ts;
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return (uint64_t(ts.tv_sec) + uint64_t(kDaysFrom1601To1970) * 86400) * 10000000 +
+         uint64_t(ts.tv_nsec) / 100;
+}
+
+bool PlatformSetSystemTime(uint64_t) { return false; }
+
+std::u16string PlatformCommandLine() {
+  std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!raw.empty() && raw.back() == 0) raw.pop_back();
+  std::u16string line;
+  for (char c : raw) line += c == 0 ? u' ' : char16_t(static_cast<unsigned char>(c));
+  return line;
+}
+
+// There is no speaker to drive in the native build; nothing fails either.
+uint32_t PlatformMessageBeep(uint32_t) { return 0; }

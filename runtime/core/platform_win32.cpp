@@ -159,3 +159,24 @@ bool PlatformFileTimeToCalendar(uint64_t fileTime, TCalendarTime* time) {
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
 uint32_t PlatformTickCount() { return GetTickCount(); }
+
+uint64_t PlatformSystemTimeNow() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+bool PlatformSetSystemTime(uint64_t fileTimeUtc) {
+  FILETIME ft = {DWORD(fileTimeUtc), DWORD(fileTimeUtc >> 32)};
+  SYSTEMTIME st;
+  return FileTimeToSystemTime(&ft, &st) && SetSystemTime(&st);
+}
+
+std::u16string PlatformCommandLine() {
+  return reinterpret_cast<const char16_t*>(GetCommandLineW());
+}
+
+uint32_t PlatformMessageBeep(uint32_t type) {
+  MessageBeep(type);
+  return GetLastError();
+}
