@@ -1,0 +1,38 @@
+#include "compiler/hash_index.h"
+
+namespace {
+
+void Place(TGrowArray<THashSlot>& slots, uint64_t hash, uint32_t value) {
+  const uint32_t mask = slots.Count - 1;
+  uint32_t i = uint32_t(MixHash(hash)) & mask;
+  while (slots.Items[i].Used) i = (i + 1) & mask;
+  slots.Items[i] = {hash, value, 1};
+}
+
+// Keeps the table at most half full, so that probes stay short.
+void GrowIfNeeded(THashIndex& index) {
+  if (uint64_t(index.Used + 1) * 2 <= index.Slots.Count) return;
+  uint32_t size = index.Slots.Count == 0 ? 64 : index.Slots.Count * 2;
+  if (size == 0) FatalOutOfMemory();
+  TGrowArray<THashSlot> slots{};
+  GrowArrayPushZeroed(slots, size);
+  for (uint32_t i = 0; i < index.Slots.Count; ++i) {
+    const THashSlot& old = index.Slots.Items[i];
+    if (old.Used) Place(slots, old.Hash, old.Value);
+  }
+  GrowArrayFree(index.Slots);
+  index.Slots = slots;
+}
+
+}  // namespace
+
+void HashIndexInsert(THashIndex& index, uint64_t hash, uint32_t value) {
+  GrowIfNeeded(index);
+  Place(index.Slots, hash, value);
+  ++index.Used;
+}
+
+void HashIndexFree(THashIndex& index) {
+  GrowArrayFree(index.Slots);
+  index.Used = 0;
+}

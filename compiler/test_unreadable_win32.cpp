@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "compiler/test_harness.h"
+#include "tests/support/image_builder.h"
+
+UnreadablePath::UnreadablePath() : Path(TempPath("unreadable_file")) {
+  std::u16string wide = ToU16(Path);
+  Handle = CreateFileW(reinterpret_cast<const wchar_t*>(wide.c_str()), GENERIC_READ | GENERIC_WRITE,
+                       0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+UnreadablePath::~UnreadablePath() {
+  if (Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
+  std::u16string wide = ToU16(Path);
+  DeleteFileW(reinterpret_cast<const wchar_t*>(wide.c_str()));
+}

@@ -1,0 +1,43 @@
+// Reading whole files, and turning a file's bytes into text lines. Script,
+// module and keyword files select UTF-8 or UTF-16 (either byte order) by a
+// byte-order mark and are otherwise in the system ANSI code page; the
+// command-list file is always ANSI. CR, LF and CR LF end lines, and a line
+// end at the very end of the text does not start another line.
+#pragma once
+
+#include <cstdint>
+
+#include "compiler/compiler_text.h"
+#include "runtime/core/grow_array.h"
+
+enum TFileReadResult : uint8_t {
+  kFileRead = 0,
+  kFileCannotOpen = 1,  // missing, or not openable
+  kFileCannotRead = 2,  // opened, but its size or bytes cannot be read (or it is too large)
+};
+
+// Replaces `bytes` with the whole file.
+TFileReadResult ReadFileBytes(const char16_t* path, TGrowArray<uint8_t>* bytes);
+
+// Decodes with byte-order-mark detection (the mark itself is dropped).
+void DecodeText(const uint8_t* bytes, uint32_t length, TCompilerText* text);
+// Decodes bytes of the ANSI code page.
+void DecodeAnsi(const uint8_t* bytes, uint32_t length, TCompilerText* text);
+
+// Calls visit(span) for each line of the text, in order.
+template <typename Visit>
+void ForEachLine(TTextSpan text, Visit visit) {
+  uint32_t start = 0;
+  uint32_t i = 0;
+  while (i < text.Length) {
+    char16_t c = text.Chars[i];
+    if (c != u'\r' && c != u'\n') {
+      ++i;
+      continue;
+    }
+    visit(TTextSpan{text.Chars + start, i - start});
+    i += (c == u'\r' && i + 1 < text.Length && text.Chars[i + 1] == u'\n') ? 2 : 1;
+    start = i;
+  }
+  if (start < text.Length) visit(TTextSpan{text.Chars + start, text.Length - start});
+}

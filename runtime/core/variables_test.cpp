@@ -1,0 +1,205 @@
+#include "runtime/core/variables.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/core/status.h"
+#include "runtime/values/block.h"
+#include "runtime/values/list.h"
+#include "runtime/values/text.h"
+
+namespace {
+
+// A bare context with frames only: the variable layer needs nothing else.
+struct Frames {
+  TScriptContext context{};
+  ~Frames() {
+    ReleaseFrames(&context);
+    GrowArrayFree(context.CallStack);
+  }
+  TScriptContext* c() { return &context; }
+  uint32_t Alloc(uint32_t n, bool global = true) {
+    uint32_t first = 0;
+    EXPECT_EQ(AllocVars(&context, n, global, &first), 0u);
+    return first;
+  }
+};
+
+TEST(Variables, LocalReferencesAddressFrame0WhileItIsTheOnlyFrame) {
+  Frames f;
+  f.Alloc(2);
+  EXPECT_EQ(ResolveVar(f.c(), 0x80000000), ResolveVar(f.c(), 0));
+  EXPECT_EQ(ResolveVar(f.c(), 0x80000002), nullptr);
+}
+
+TEST(Variables, LocalFramesComeAndGo) {
+  Frames f;
+  f.Alloc(1);
+  PushFrame(f.c());
+  EXPECT_EQ(f.Alloc(2, false), 0u);
+  EXPECT_NE(ResolveVar(f.c(), 0x80000001), nullptr);
+  EXPECT_EQ(Var_StoreUnicodeString(f.c(), 0x80000001, u"local", 5), 0u);
+  EXPECT_EQ(PopFrame(f.c()), 0u);  // releases the text (ASan: no leak)
+  EXPECT_EQ(ResolveVar(f.c(), 0x80000001), nullptr);
+  EXPECT_EQ(Var_StoreDWORD(f.c(), 0x80000001, 1), kStatusNoSuchVariable);
+  EXPECT_EQ(PopFrame(f.c()), 0u);
+  EXPECT_EQ(PopFrame(f.c()), kStatusNoFrame);
+  EXPECT_EQ(FreeVars(f.c(), 1, true), kStatusNoFrame);
+}
+
+TEST(Variables, AllocationPushesFrame0AndRefusesZero) {
+  Frames f;
+  uint32_t first = 7;
+  EXPECT_EQ(AllocVars(f.c(), 0, true, &first), kStatusVarCountError);
+  EXPECT_EQ(first, kNoVariable);
+  EXPECT_EQ(f.Alloc(3), 0u);
+  EXPECT_EQ(f.context.StackFrames.Count, 1u);
+  EXPECT_EQ(f.Alloc(2), 3u);
+  EXPECT_EQ(AllocVars(f.c(), 0x7FFFFFFF, true, &first), kStatusOutOfMemory);
+  EXPECT_EQ(f.context.StackFrames.Items[0].Count, 5u);
+}
+
+TEST(Variables, FreeMoreThanTheFrameHoldsEmptiesIt) {
+  Frames f;
+  f.Alloc(3);
+  Var_StoreUnicodeString(f.c(), 2, u"x", 1);
+  EXPECT_EQ(FreeVars(f.c(), 5, true), kStatusVarCountError);
+  EXPECT_EQ(f.context.StackFrames.Items[0].Count, 0u);
+}
+
+TEST(Variables, TypedReads) {
+  Frames f;
+  f.Alloc(3);
+  Var_StoreFloat(f.c(), 0, 1.5L);
+  Var_StoreInteger(f.c(), 1, -1);
+  uint32_t d;
+  int64_t i;
+  TExtended e;
+  EXPECT_EQ(GetVarDWORD(f.c(), 0, &d), kStatusBadVarKindForNumber);
+  EXPECT_EQ(GetVarDWORD(f.c(), 9, &d), kStatusNoSuchVariable);
+  EXPECT_EQ(GetVarDWORD(f.c(), 1, &d), 0u);
+  EXPECT_EQ(d, 0xFFFFFFFFu);
+  Var_StoreDWORD(f.c(), 1, 0xFFFFFFFF);
+  EXPECT_EQ(GetVarInt64(f.c(), 1, &i), 0u);
+  EXPECT_EQ(i, 4294967295);
+  EXPECT_EQ(GetVarExtended(f.c(), 1, &e), 0u);
+  EXPECT_EQ(e, 4294967295.0L);
+  EXPECT_EQ(GetVarDWORDOrFirst(f.c(), 2, &d), kStatusWrongKind);  // uninitialised
+  EXPECT_EQ(GetVarDWORDOrFirst(f.c(), 9, &d), kStatusWrongKind);
+}
+
+TEST(Variables, FirstOfADWORDArray) {
+  Frames f;
+  f.Alloc(1);
+  PArrayHeader empty = UA_New(0, 4);
+  StoreArrayRef(f.c(), 0, empty, vtDWORDArray);
+  uint32_t d;
+  EXPECT_EQ(GetVarDWORDOrFirst(f.c(), 0, &d), kStatusIndexOutOfRange);
+  PArrayHeader two = nullptr;
+  UA_AddDWORDs(&two, 0x1234, 2);
+  EXPECT_EQ(StoreArrayRef(f.c(), 0, two, vtDWORDArray), 0u);  // frees the empty one
+  EXPECT_EQ(GetVarDWORDOrFirst(f.c(), 0, &d), 0u);
+  EXPECT_EQ(d, 0x1234u);
+  uint32_t span = 0;
+  EXPECT_NE(VarItemSpan(f.c(), 0, 1, &span), nullptr);
+  EXPECT_EQ(span, 1u);
+  EXPECT_EQ(VarItemPtr(f.c(), 0, 2), nullptr);
+}
+
+TEST(Variables, EmptyTextIsTheStaticOne) {
+  Frames f;
+  f.Alloc(1);
+  EXPECT_EQ(Var_StoreUnicodeString(f.c(), 0, u"", 0), 0u);
+  TZorvatVariable* v = ResolveVar(f.c(), 0);
+  EXPECT_EQ(v->VarType, vtUnicodeString);
+  EXPECT_EQ(v->UA, USTR_Empty());
+  EXPECT_EQ(UA_ItemCount(v->UA, vtUnicodeString), 0u);
+}
+
+TEST(Variables, OverwritingAListFreesItsItems) {
+  Frames f;
+  f.Alloc(1);
+  ASSERT_EQ(Var_InitBBL(f.c(), 0), 0u);
+  ASSERT_EQ(Var_AddItemBBL(f.c(), 0, "abc", 3), 0u);
+  ASSERT_EQ(Var_AddItemBBL(f.c(), 0, "", 0), 0u);
+  EXPECT_EQ(xL_Count(ResolveVar(f.c(), 0)->UA), 2u);
+  EXPECT_EQ(Var_StoreDWORD(f.c(), 0, 5), 0u);  // ASan would report the leaked blocks
+  EXPECT_EQ(ResolveVar(f.c(), 0)->VarType, vtDWORD);
+}
+
+TEST(Variables, ListItemsNeedAListOfTheRightKind) {
+  Frames f;
+  f.Alloc(2);
+  Var_StoreDWORD(f.c(), 0, 77);
+  EXPECT_EQ(Var_AddItemUStrL(f.c(), 0, u"x", 1), kStatusWrongKind);
+  EXPECT_EQ(ResolveVar(f.c(), 0)->AsDWORD, 77u);
+  EXPECT_EQ(Var_AddItemUStrL(f.c(), 5, u"x", 1), kStatusNoSuchVariable);
+  ASSERT_EQ(Var_InitUStrL(f.c(), 1), 0u);
+  EXPECT_EQ(Var_AddItemBBL(f.c(), 1, "x", 1), kStatusWrongKind);
+  ASSERT_EQ(Var_AddItemUStrL(f.c(), 1, u"zero-terminated", -1), 0u);
+  ASSERT_EQ(Var_AddItemUStrL(f.c(), 1, u"ignored", 0), 0u);
+  PArrayHeader list = ResolveVar(f.c(), 1)->UA;
+  EXPECT_EQ(USTR_Length(xL_Item(list, 0)), 15u);
+  EXPECT_EQ(xL_Item(list, 1), USTR_Empty());
+}
+
+TEST(Variables, AStoreMayCopyFromTheVariablesOwnValue) {
+  Frames f;
+  f.Alloc(1);
+  Var_StoreUnicodeString(f.c(), 0, u"abcdef", 6);
+  const char16_t* own = USTR_Chars(ResolveVar(f.c(), 0)->UA);
+  ASSERT_EQ(Var_StoreUnicodeString(f.c(), 0, own + 2, 3), 0u);  // ASan: no use after free
+  EXPECT_EQ(USTR_Length(ResolveVar(f.c(), 0)->UA), 3u);
+  EXPECT_EQ(USTR_Chars(ResolveVar(f.c(), 0)->UA)[0], u'c');
+  const uint8_t* bytes = UA_Data(ResolveVar(f.c(), 0)->UA);
+  ASSERT_EQ(Var_StoreBinBlock(f.c(), 0, bytes, 4), 0u);
+  EXPECT_EQ(BB_Length(ResolveVar(f.c(), 0)->UA), 4u);
+}
+
+TEST(Variables, NullDataIsRefusedNotCopied) {
+  Frames f;
+  f.Alloc(1);
+  Var_StoreDWORD(f.c(), 0, 3);
+  EXPECT_EQ(Var_StoreBinBlock(f.c(), 0, nullptr, 4), kStatusOutOfMemory);
+  EXPECT_EQ(Var_StoreUnicodeString(f.c(), 0, nullptr, 4), kStatusOutOfMemory);
+  EXPECT_EQ(ResolveVar(f.c(), 0)->AsDWORD, 3u);
+  EXPECT_EQ(Var_StoreBinBlock(f.c(), 0, nullptr, 0), 0u);  // an empty block needs no data
+  ASSERT_EQ(Var_InitBBL(f.c(), 0), 0u);
+  EXPECT_EQ(Var_AddItemBBL(f.c(), 0, nullptr, 1), kStatusOutOfMemory);
+  EXPECT_EQ(xL_Count(ResolveVar(f.c(), 0)->UA), 0u);
+}
+
+TEST(Variables, StoringTheSameArrayAgainKeepsIt) {
+  Frames f;
+  f.Alloc(1);
+  PArrayHeader a = nullptr;
+  UA_AddInts(&a, 9, 1);
+  StoreArrayRef(f.c(), 0, a, vtIntArray);
+  EXPECT_EQ(StoreArrayRef(f.c(), 0, a, vtIntArray), 0u);
+  EXPECT_EQ(ResolveVar(f.c(), 0)->UA->ElemCount, 1u);
+  EXPECT_EQ(StoreArrayRef(f.c(), 3, a, vtIntArray), kStatusNoSuchVariable);
+}
+
+TEST(Variables, WritingACopyLeavesTheConstantIntact) {
+  struct {
+    TArrayHeader header;
+    uint32_t items[2];
+  } constant = {{4, 2, 2, 0}, {10, 20}};
+  Frames f;
+  f.Alloc(2);
+  StoreArrayRef(f.c(), 0, &constant.header, vtDWORDArray);
+  StoreArrayRef(f.c(), 1, &constant.header, vtDWORDArray);  // shared, owned by nobody
+  ASSERT_EQ(MakeVarWritable(f.c(), 0), 0u);
+  PArrayHeader copy = ResolveVar(f.c(), 0)->UA;
+  ASSERT_NE(copy, &constant.header);
+  EXPECT_FALSE(UA_IsStatic(copy));
+  EXPECT_EQ(copy->ElemCount, 2u);
+  reinterpret_cast<uint32_t*>(UA_Data(copy))[0] = 99;
+  EXPECT_EQ(constant.items[0], 10u);
+  EXPECT_EQ(ResolveVar(f.c(), 1)->UA, &constant.header);
+  EXPECT_EQ(MakeVarWritable(f.c(), 0), 0u);  // already dynamic: unchanged
+  EXPECT_EQ(ResolveVar(f.c(), 0)->UA, copy);
+  EXPECT_EQ(MakeVarWritable(f.c(), 7), kStatusNoSuchVariable);
+  Var_StoreDWORD(f.c(), 1, 0);  // releasing the shared constant frees nothing
+}
+
+}  // namespace
