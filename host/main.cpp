@@ -1,10 +1,14 @@
-// zorvat.exe: the console host. It drives the system the way any host does
-// and reports on the console.
+// zorvat.exe: the console host. It compiles scripts with Zorvat_Compiler.dll
+// and runs images with Zorvat.dll, both loaded from its own folder and used
+// through their exported functions as any host uses them, and reports on the
+// console.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "host/compiler_library.h"
 #include "host/image_info.h"
 #include "host/runtime_library.h"
 #include "runtime/core/image.h"
@@ -12,56 +16,211 @@
 
 namespace {
 
+struct TCommandHelp {
+  const wchar_t* Name;
+  const char* Text;
+};
+
+const TCommandHelp kHelp[] = {
+    {L"compile",
+     "zorvat compile SCRIPT [-o IMAGE]\n"
+     "  Compiles SCRIPT (and the modules it includes) into an image file, by\n"
+     "  default SCRIPT with the extension .zvb. Errors are shown as\n"
+     "  file:line: error CODE: meaning, and nothing is written; the exit code is\n"
+     "  the compiler's result code (0 on success).\n"},
+    {L"run",
+     "zorvat run SCRIPT|IMAGE [--section NAME] [--box]\n"
+     "  Runs a script (a file ending in .zvs, compiled first) or an image (any\n"
+     "  other file: the image at its end) through Zorvat.dll, from the code\n"
+     "  section NAME (default GCS). The exit code is the script's status: 0 when\n"
+     "  it ends with exit code 0, its own exit code, or the code of the command\n"
+     "  that failed. A failing command stops the script and is reported here\n"
+     "  with its status and the offset of its command in the image. With --box\n"
+     "  the runtime shows its own \"Error in script\" box instead, as in a\n"
+     "  stand-alone program. Scripts may still choose their own error policy\n"
+     "  with runtime setting 3.\n"},
+    {L"exe",
+     "zorvat exe SCRIPT -o PROGRAM.exe\n"
+     "  Builds a stand-alone program: a copy of ZorvatEx.exe with the compiled\n"
+     "  script appended (and the icon the script names with &ICON). The program\n"
+     "  runs the script and exits with its status. Nothing is left at PROGRAM.exe\n"
+     "  when compiling fails.\n"},
+    {L"info",
+     "zorvat info IMAGE\n"
+     "  Reads the image at the end of IMAGE, checks it and shows its sections;\n"
+     "  the exit code is the status a run would stop with before executing\n"
+     "  (0 ok, 1 no image, 2 malformed, 3 checksum mismatch, 21 bad command code,\n"
+     "  22 bad parameter kind).\n"},
+};
+
 const char kUsage[] =
     "usage: zorvat COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  run IMAGE [--section NAME] [--box]\n"
-    "                run the image at the end of IMAGE through Zorvat.dll, from the code\n"
-    "                section NAME (default GCS); the exit code is the script's status.\n"
-    "                A failing command stops the script and is reported here (status and\n"
-    "                offset of its command); with --box the runtime's own error box is shown\n"
-    "                instead, as in a stand-alone program. Scripts can still choose their\n"
-    "                own error policy with runtime setting 3.\n"
-    "  info IMAGE    read the image at the end of IMAGE, check it and show its sections;\n"
-    "                the exit code is the status a run would stop with before executing\n"
-    "                (0 ok, 1 no image, 2 malformed, 3 checksum mismatch,\n"
-    "                21 bad command code, 22 bad parameter kind)\n"
-    "  help          this text\n";
+    "  compile SCRIPT [-o IMAGE]      compile a script into an image file\n"
+    "  run SCRIPT|IMAGE [--section NAME] [--box]\n"
+    "                                 compile if needed and run\n"
+    "  exe SCRIPT -o PROGRAM.exe      build a stand-alone program\n"
+    "  info IMAGE                     check an image and show its sections\n"
+    "  help [COMMAND]                 this text, or the help of one command\n"
+    "                                 (also: zorvat COMMAND --help)\n";
 
 int Usage(FILE* out, int code) {
   std::fputs(kUsage, out);
   return code;
 }
 
-int RunInfo(int argc, wchar_t** argv) {
-  if (argc != 3) return Usage(stderr, 2);
+int Help(const std::wstring& command, FILE* out, int code) {
+  for (const TCommandHelp& help : kHelp) {
+    if (command == help.Name) {
+      std::fputs(help.Text, out);
+      return code;
+    }
+  }
+  return Usage(out, code);
+}
+
+std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+
+bool EndsWithNoCase(const std::wstring& s, const std::wstring& suffix) {
+  return s.size() >= suffix.size() &&
+         _wcsicmp(s.c_str() + s.size() - suffix.size(), suffix.c_str()) == 0;
+}
+
+std::wstring WithExtension(const std::wstring& path, const std::wstring& extension) {
+  size_t slash = path.find_last_of(L"\\/");
+  size_t dot = path.find_last_of(L'.');
+  if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) dot = path.size();
+  return path.substr(0, dot) + extension;
+}
+
+// Command-line arguments after the command word: positional ones and the
+// options this command knows (each taking a value unless it is a flag).
+struct TArguments {
+  std::vector<std::wstring> Positional;
+  std::wstring Output, Section;
+  bool Box = false;
+  bool Help = false;
+};
+
+bool ParseArguments(int argc, wchar_t** argv, TArguments& args) {
+  for (int i = 2; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    if (arg == L"--help" || arg == L"-h") {
+      args.Help = true;
+    } else if (arg == L"-o" && i + 1 < argc) {
+      args.Output = argv[++i];
+    } else if (arg == L"--section" && i + 1 < argc) {
+      args.Section = argv[++i];
+    } else if (arg == L"--box") {
+      args.Box = true;
+    } else if (!arg.empty() && arg[0] == L'-') {
+      return false;
+    } else {
+      args.Positional.push_back(arg);
+    }
+  }
+  return true;
+}
+
+bool LoadCompiler(TCompilerLibrary& compiler) {
+  std::wstring error;
+  if (compiler.Load(error)) return true;
+  std::fprintf(stderr, "zorvat: %ls\n", error.c_str());
+  return false;
+}
+
+// Compiles and reports; the result code, 0 on success.
+int CompileTo(TCompilerLibrary& compiler, const std::wstring& script, const std::wstring& output,
+              bool program) {
+  TCompileResult result = compiler.Compile(script, output, program);
+  if (result.Code != 0) std::fprintf(stderr, "%s\n", FormatCompileError(script, result).c_str());
+  return result.Code;
+}
+
+// A file name in the temporary folder for the image of `zorvat run SCRIPT`,
+// removed as soon as the image is in memory.
+std::wstring TemporaryImagePath() {
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t path[MAX_PATH + 1];
+  if (GetTempPathW(MAX_PATH, folder) == 0 || GetTempFileNameW(folder, L"zv", 0, path) == 0) {
+    return std::wstring();
+  }
+  return path;
+}
+
+int RunInfo(const TArguments& args) {
+  if (args.Positional.size() != 1) return Help(L"info", stderr, 2);
   std::string report;
-  TStatus status = DescribeImageFile(reinterpret_cast<const char16_t*>(argv[2]), report);
+  TStatus status =
+      DescribeImageFile(reinterpret_cast<const char16_t*>(args.Positional[0].c_str()), report);
   std::fputs(report.c_str(), stdout);
   std::printf("status: %u\n", status);
   return int(status);
 }
 
-std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+int RunCompile(const TArguments& args) {
+  if (args.Positional.size() != 1) return Help(L"compile", stderr, 2);
+  const std::wstring& script = args.Positional[0];
+  TCompilerLibrary compiler;
+  if (!LoadCompiler(compiler)) return 1;
+  std::wstring output = args.Output.empty() ? WithExtension(script, L".zvb") : args.Output;
+  return CompileTo(compiler, script, output, false);
+}
+
+int RunExe(const TArguments& args) {
+  if (args.Positional.size() != 1 || args.Output.empty()) return Help(L"exe", stderr, 2);
+  TCompilerLibrary compiler;
+  if (!LoadCompiler(compiler)) return 1;
+  std::wstring runner = ProgramFolder() + L"ZorvatEx.exe";
+  if (!CopyFileW(runner.c_str(), args.Output.c_str(), FALSE)) {
+    std::fprintf(stderr, "zorvat: cannot copy %ls to %ls\n", runner.c_str(), args.Output.c_str());
+    return 1;
+  }
+  int code = CompileTo(compiler, args.Positional[0], args.Output, true);
+  // A runner copy without its image would only exit with status 2.
+  if (code != 0) DeleteFileW(args.Output.c_str());
+  return code;
+}
+
+// Loads the image to run: from the file itself, or compiled from a script
+// into a temporary file. Returns 0 or the status to exit with.
+int LoadRunImage(const std::wstring& file, uint8_t** bytes, uint32_t* length) {
+  std::wstring imagePath = file;
+  if (EndsWithNoCase(file, L".zvs")) {
+    TCompilerLibrary compiler;
+    if (!LoadCompiler(compiler)) return 1;
+    imagePath = TemporaryImagePath();
+    if (imagePath.empty()) {
+      std::fprintf(stderr, "zorvat: no temporary file for the compiled script\n");
+      return 1;
+    }
+    int code = CompileTo(compiler, file, imagePath, false);
+    if (code != 0) {
+      DeleteFileW(imagePath.c_str());
+      return code;
+    }
+  }
+  TStatus status =
+      LoadImageFile(reinterpret_cast<const char16_t*>(imagePath.c_str()), bytes, length);
+  if (imagePath != file) DeleteFileW(imagePath.c_str());
+  if (status == kStatusOk) status = ValidateImage(*bytes, *length);
+  if (status != kStatusOk) {
+    std::fprintf(stderr, "zorvat: %ls: %s (status %u)\n", file.c_str(),
+                 status == kStatusNoImage ? "no image at the end of the file"
+                 : status == kStatusChecksumMismatch ? "checksum mismatch"
+                                                     : "malformed image",
+                 status);
+  }
+  return int(status);
+}
 
 // Runs an image in the three steps a host may use, so that a failing command
 // can be reported here instead of in a box.
-int RunImage(int argc, wchar_t** argv) {
-  if (argc < 3) return Usage(stderr, 2);
-  std::wstring image = argv[2];
-  std::string section = "GCS";
-  bool box = false;
-  for (int i = 3; i < argc; ++i) {
-    std::wstring arg = argv[i];
-    if (arg == L"--section" && i + 1 < argc) {
-      section = Narrow(argv[++i]);
-    } else if (arg == L"--box") {
-      box = true;
-    } else {
-      return Usage(stderr, 2);
-    }
-  }
+int RunImage(const TArguments& args) {
+  if (args.Positional.size() != 1) return Help(L"run", stderr, 2);
+  const std::wstring& file = args.Positional[0];
+  std::string section = args.Section.empty() ? "GCS" : Narrow(args.Section);
   TRuntimeLibrary runtime;
   std::wstring error;
   if (!runtime.Load(error)) {
@@ -70,35 +229,27 @@ int RunImage(int argc, wchar_t** argv) {
   }
   uint8_t* bytes = nullptr;
   uint32_t length = 0;
-  TStatus status = LoadImageFile(reinterpret_cast<const char16_t*>(image.c_str()), &bytes, &length);
-  if (status == kStatusOk) status = ValidateImage(bytes, length);
-  if (status != kStatusOk) {
-    std::fprintf(stderr, "zorvat: %ls: %s (status %u)\n", image.c_str(),
-                 status == kStatusNoImage ? "no image at the end of the file"
-                 : status == kStatusChecksumMismatch ? "checksum mismatch"
-                                                     : "malformed image",
-                 status);
-    FreeImage(bytes);
-    return int(status);
-  }
-  // The record stays in place for the whole run; its memory is the process's
-  // until it ends (the exported interface has no release step).
+  int loaded = LoadRunImage(file, &bytes, &length);
+  if (loaded != 0) return loaded;
+  // The record and the image stay in place for the whole run; they are the
+  // process's until it ends (the exported interface has no release step).
   static TScriptContext context{};
-  status = runtime.InitContext(&context, bytes, length);
-  if (!box) context.ActionAfterError = 0;
+  TStatus status = runtime.InitContext(&context, bytes, length);
+  if (!args.Box) context.ActionAfterError = 0;
   if (status == kStatusOk) status = runtime.CompileScript(&context);
   if (status != kStatusOk) {
     std::fprintf(stderr, "zorvat: %ls: the image does not prepare: status %u at offset 0x%X\n",
-                 image.c_str(), status, context.Error_At);
+                 file.c_str(), status, context.Error_At);
     return int(status);
   }
+  std::fflush(stdout);
   status = runtime.ExecuteByteCode(&context, section.c_str());
   if (status == kStatusNoSuchSection || status == kStatusNotCodeSection) {
-    std::fprintf(stderr, "zorvat: %ls: %s: %s\n", image.c_str(), section.c_str(),
+    std::fprintf(stderr, "zorvat: %ls: %s: %s\n", file.c_str(), section.c_str(),
                  status == kStatusNoSuchSection ? "no such section" : "not a code section");
-  } else if (status != kStatusOk && !box) {
+  } else if (status != kStatusOk && !args.Box) {
     std::fprintf(stderr, "zorvat: %ls: stopped with status %u (command at offset 0x%X)\n",
-                 image.c_str(), status, context.Error_At);
+                 file.c_str(), status, context.Error_At);
   }
   return int(status);
 }
@@ -108,9 +259,16 @@ int RunImage(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Usage(stderr, 2);
   std::wstring command = argv[1];
-  if (command == L"info") return RunInfo(argc, argv);
-  if (command == L"run") return RunImage(argc, argv);
-  if (command == L"help" || command == L"--help" || command == L"-h") return Usage(stdout, 0);
-  std::fprintf(stderr, "zorvat: unknown command\n");
+  if (command == L"help" || command == L"--help" || command == L"-h") {
+    return argc > 2 ? Help(argv[2], stdout, 0) : Usage(stdout, 0);
+  }
+  TArguments args;
+  if (!ParseArguments(argc, argv, args)) return Help(command, stderr, 2);
+  if (args.Help) return Help(command, stdout, 0);
+  if (command == L"compile") return RunCompile(args);
+  if (command == L"run") return RunImage(args);
+  if (command == L"exe") return RunExe(args);
+  if (command == L"info") return RunInfo(args);
+  std::fprintf(stderr, "zorvat: unknown command %ls\n", command.c_str());
   return Usage(stderr, 2);
 }

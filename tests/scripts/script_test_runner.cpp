@@ -1,0 +1,218 @@
+// Runs every script under tests/scripts through the console host, as a user
+// would (`zorvat run SCRIPT`), and checks the expectations the script states
+// in its opening comments:
+//
+//   ; expect exit: N         the exit code of zorvat run (required)
+//   ; expect stderr: TEXT    a piece of the host's error output
+//   ; fixture: ARGS          zv_fixture.exe ARGS runs beside the script
+//   ; timeout: SECONDS       time limit (default 60)
+//
+// A script runs in the folder of the fixture programs, so it can start them
+// by bare name. Everything the script starts runs inside a job object that is
+// closed afterwards, and a box watcher answers any message box left open for
+// five seconds, so no script can leave a process behind or hang the run.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/box_watcher.h"
+#include "tests/support/test_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The build names its folders as the build machine sees them; under Wine a
+// Unix path is reached through drive Z:.
+std::wstring WindowsPath(const std::string& path) {
+  std::wstring out = path.starts_with("/") ? L"Z:" : L"";
+  for (char c : path) out += c == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(c));
+  return out;
+}
+
+struct ScriptCase {
+  std::string Name;  // area_file, for the test name
+  std::wstring Path;
+};
+
+struct Expectations {
+  bool HasExit = false;
+  DWORD Exit = 0;
+  std::vector<std::string> Stderr;
+  std::string FixtureArgs;
+  bool WithFixture = false;
+  DWORD TimeoutMs = 60000;
+};
+
+std::vector<ScriptCase> FindScripts() {
+  std::vector<ScriptCase> cases;
+  fs::path root = fs::path(WindowsPath(ZORVAT_SCRIPTS_DIR));
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(root, error)) {
+    if (entry.path().extension() != ".zvs") continue;
+    std::string name = entry.path().parent_path().filename().string() + "_" +
+                       entry.path().stem().string();
+    std::replace_if(name.begin(), name.end(), [](char c) { return !isalnum(uint8_t(c)); }, '_');
+    cases.push_back({name, entry.path().wstring()});
+  }
+  std::sort(cases.begin(), cases.end(),
+            [](const ScriptCase& a, const ScriptCase& b) { return a.Name < b.Name; });
+  return cases;
+}
+
+std::string Trim(const std::string& s) {
+  size_t first = s.find_first_not_of(" \t\r");
+  size_t last = s.find_last_not_of(" \t\r");
+  return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
+}
+
+// Reads the expectation comments of the script's opening comment lines.
+Expectations ReadExpectations(const std::wstring& path) {
+  Expectations e;
+  std::ifstream in{fs::path(path)};
+  std::string line;
+  while (std::getline(in, line)) {
+    std::string text = Trim(line);
+    if (text.empty()) continue;
+    if (text[0] != ';') break;
+    text = Trim(text.substr(1));
+    auto value = [&](const char* key) -> std::string {
+      size_t n = std::strlen(key);
+      return text.compare(0, n, key) == 0 ? Trim(text.substr(n)) : std::string("\x01");
+    };
+    if (std::string v = value("expect exit:"); v != "\x01") {
+      e.HasExit = true;
+      e.Exit = DWORD(std::stoul(v));
+    } else if (std::string v = value("expect stderr:"); v != "\x01") {
+      e.Stderr.push_back(v);
+    } else if (std::string v = value("fixture:"); v != "\x01") {
+      e.WithFixture = true;
+      e.FixtureArgs = v;
+    } else if (std::string v = value("timeout:"); v != "\x01") {
+      e.TimeoutMs = DWORD(std::stoul(v)) * 1000;
+    }
+  }
+  return e;
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  std::ifstream in(fs::path(path), std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A job that ends every process in it when it is closed.
+struct KillingJob {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  KillingJob() {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
+  ~KillingJob() {
+    TerminateJobObject(job, 1);
+    CloseHandle(job);
+  }
+};
+
+struct WindowSearch {
+  DWORD Pid;
+  bool Found;
+};
+
+BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->Pid && IsWindowVisible(window)) search->Found = true;
+  return !search->Found;
+}
+
+// Waits until the process `pid` shows a window.
+bool WaitForFixtureWindow(DWORD pid, DWORD timeoutMs) {
+  return WaitUntil(
+      [pid] {
+        WindowSearch search = {pid, false};
+        EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
+        return search.Found;
+      },
+      timeoutMs);
+}
+
+class ScriptTest : public testing::TestWithParam<ScriptCase> {};
+
+TEST_P(ScriptTest, MeetsItsExpectations) {
+  const ScriptCase& script = GetParam();
+  Expectations expect = ReadExpectations(script.Path);
+  ASSERT_TRUE(expect.HasExit) << "the script states no \"; expect exit: N\"";
+
+  TBoxWatchOptions boxes;
+  boxes.ProcessId = 0;
+  boxes.DelayMs = 5000;
+  BoxWatcher safetyNet(boxes);
+  KillingJob job;
+
+  std::wstring fixtureFolder = WindowsPath(ZORVAT_FIXTURE_DIR);
+  if (expect.WithFixture) {
+    std::wstring commandLine = L"\"" + fixtureFolder + L"\\zv_fixture.exe\" " +
+                               std::wstring(expect.FixtureArgs.begin(), expect.FixtureArgs.end());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               fixtureFolder.c_str(), &startup, &info));
+    AssignProcessToJobObject(job.job, info.hProcess);
+    ASSERT_TRUE(WaitForFixtureWindow(info.dwProcessId, 20000)) << "the fixture shows no window";
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+
+  TempFile errors(L"script_stderr");
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE errorFile = CreateFileW(errors.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(errorFile, INVALID_HANDLE_VALUE);
+  std::wstring host = WindowsPath(ZORVAT_BIN_DIR) + L"\\zorvat.exe";
+  std::wstring commandLine = L"\"" + host + L"\" run \"" + script.Path + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = errorFile;
+  startup.hStdOutput = errorFile;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(host.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                             CREATE_SUSPENDED, nullptr, fixtureFolder.c_str(), &startup, &info));
+  AssignProcessToJobObject(job.job, info.hProcess);
+  ResumeThread(info.hThread);
+  CloseHandle(errorFile);
+  bool ended = WaitForSingleObject(info.hProcess, expect.TimeoutMs) == WAIT_OBJECT_0;
+  DWORD code = STILL_ACTIVE;
+  if (!ended) TerminateProcess(info.hProcess, 1);
+  GetExitCodeProcess(info.hProcess, &code);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+
+  std::string output = ReadFileText(errors.Path());
+  ASSERT_TRUE(ended) << "time limit of " << expect.TimeoutMs / 1000 << " s\n" << output;
+  EXPECT_EQ(code, expect.Exit) << output;
+  for (const std::string& piece : expect.Stderr) {
+    EXPECT_NE(output.find(piece), std::string::npos) << "no \"" << piece << "\" in:\n" << output;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, testing::ValuesIn(FindScripts()),
+                         [](const testing::TestParamInfo<ScriptCase>& info) {
+                           return info.param.Name;
+                         });
+
+}  // namespace
