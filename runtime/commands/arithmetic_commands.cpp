@@ -222,23 +222,28 @@ TStatus ApplyOperands(TScriptContext* context, TOperation<T> apply, uint32_t ope
 TStatus ChangeInPlace(TScriptContext* context, TArithmeticOp op, uint32_t operands) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  const TZorvatVariable* v = ResolveVar(context, reference);
+  // The variable keeps its kind, so the result is written in place; fetching
+  // the operands changes no frame, so the pointer stays valid.
+  TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   switch (v->VarType) {
     case vtDWORD: {
       uint32_t value = v->AsDWORD;
       const TStatus status = ApplyOperands(context, kDWORDOps[op], operands, &value);
-      return status != kStatusOk ? status : Var_StoreDWORD(context, reference, value);
+      if (status == kStatusOk) v->AsDWORD = value;
+      return status;
     }
     case vtInteger: {
       int64_t value = v->AsInteger;
       const TStatus status = ApplyOperands(context, kIntegerOps[op], operands, &value);
-      return status != kStatusOk ? status : Var_StoreInteger(context, reference, value);
+      if (status == kStatusOk) v->AsInteger = value;
+      return status;
     }
     case vtExtended: {
       TExtended value = v->AsExtended;
       const TStatus status = ApplyOperands(context, kFloatOps[op], operands, &value);
-      return status != kStatusOk ? status : Var_StoreFloat(context, reference, value);
+      if (status == kStatusOk) v->AsExtended = value;
+      return status;
     }
     default:
       return kStatusWrongKind;

@@ -41,6 +41,18 @@ void StepOverInstruction(TScriptContext* c, uint32_t at) {
   c->IP = end;
 }
 
+TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at);
+
+// What follows a command that failed, or left IP inside its instruction or at
+// the end of its code section. Kept out of line so that the common step stays
+// small.
+[[gnu::noinline]] TStatus AfterStep(TScriptContext* c, TStatus status, uint32_t at) {
+  if (c->IP >= c->CodeEnd || !IsInstructionStart(c->Prepared, c->IP)) StepOverInstruction(c, at);
+  if (status != kStatusOk) status = ApplyErrorPolicy(c, status, at);
+  if (c->IP >= c->CodeEnd && !c->ExitFlag) status = StopRun(c, kStatusRanOffCode, at);
+  return status;
+}
+
 TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
   c->Error_At = at;
   if (IsFatal(status)) return StopRun(c, status, at);
@@ -65,25 +77,30 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
   return status;
 }
 
+// One command. The common case — a command that succeeded and left IP at the
+// start of an instruction of its code section — costs two checks.
+[[gnu::always_inline]] inline TStatus Step(TScriptContext* c) {
+  const uint32_t at = c->IP;
+  const uint32_t code = LoadU32(c->ScriptStart + at);
+  c->IP = at + 4;
+  const TStatus status = kDispatchTable[code].Handler(c);
+  c->ScriptErrorCode = int32_t(status);
+  const uint32_t ip = c->IP;
+  if (status == kStatusOk && ip < c->CodeEnd && IsInstructionStart(c->Prepared, ip)) {
+    return kStatusOk;
+  }
+  return AfterStep(c, status, at);
+}
+
 TStatus RunLoop(TScriptContext* c) {
   TStatus status = kStatusOk;
-  while (!c->ExitFlag) status = ExecuteStep(c);
+  while (!c->ExitFlag) status = Step(c);
   return status;
 }
 
 }  // namespace
 
-TStatus ExecuteStep(TScriptContext* c) {
-  const uint32_t at = c->IP;
-  const uint32_t code = LoadU32(c->ScriptStart + at);
-  c->IP = at + 4;
-  TStatus status = kDispatchTable[code].Handler(c);
-  if (c->IP >= c->CodeEnd || !IsInstructionStart(c->Prepared, c->IP)) StepOverInstruction(c, at);
-  c->ScriptErrorCode = int32_t(status);
-  if (status != kStatusOk) status = ApplyErrorPolicy(c, status, at);
-  if (c->IP >= c->CodeEnd && !c->ExitFlag) status = StopRun(c, kStatusRanOffCode, at);
-  return status;
-}
+TStatus ExecuteStep(TScriptContext* c) { return Step(c); }
 
 TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   TStatus status = PrepareImage(context);

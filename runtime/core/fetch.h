@@ -15,7 +15,10 @@
 
 #include <cstdint>
 
+#include "runtime/core/bytes.h"
+#include "runtime/core/status.h"
 #include "runtime/core/types.h"
+#include "runtime/core/variables.h"
 #include "runtime/values/unified_array.h"
 
 enum TFetchStatus : uint8_t {
@@ -25,8 +28,8 @@ enum TFetchStatus : uint8_t {
   kFetchEnd = 3,       // ptEndOfParam: the list has ended
 };
 
-uint32_t FetchDWORD(TScriptContext* context, uint8_t* status, uint32_t defaultValue);
-int64_t FetchInt64(TScriptContext* context, uint8_t* status, int64_t defaultValue);
+inline uint32_t FetchDWORD(TScriptContext* context, uint8_t* status, uint32_t defaultValue);
+inline int64_t FetchInt64(TScriptContext* context, uint8_t* status, int64_t defaultValue);
 TExtended FetchExtended(TScriptContext* context, uint8_t* status, TExtended defaultValue);
 // `expected` is one of the array, text and list kinds 3, 4, 5, 6, 8, 13, 14.
 // The result is the variable's own array or a constant: read it, never free
@@ -42,11 +45,11 @@ PArrayHeader FetchText(TScriptContext* context, uint8_t* status);
 
 // A DWORD parameter that must be given (a result variable's reference, a
 // jump target): 0, or 102 when it is defaulted, missing or unusable.
-TStatus FetchRequiredDWORD(TScriptContext* context, uint32_t* value);
+inline TStatus FetchRequiredDWORD(TScriptContext* context, uint32_t* value);
 
 // Counts the parameters from `position` up to the next end byte; `*end` is
 // the position after it. Does not move IP.
-uint32_t CountParams(const TScriptContext* context, uint32_t position, uint32_t* end);
+inline uint32_t CountParams(const TScriptContext* context, uint32_t position, uint32_t* end);
 
 // Holds a fetched text and releases it on every way out of a handler.
 class TFetchedText {
@@ -75,3 +78,119 @@ class TFetchedText {
  private:
   PArrayHeader text_ = nullptr;
 };
+
+// ---- The hot fetches, inline: they run for nearly every parameter. ----
+
+namespace fetch_detail {
+
+// What TakeParam returns when IP stands at the end of its code section: there
+// is nothing more to read, so the list has ended.
+constexpr uint8_t kNoParam = 0xFF;
+
+// How far IP moves over a parameter of each kind byte: the kind byte and its
+// payload. The end byte is not stepped over: a handler that fetches again
+// after the end of its list keeps getting the end instead of reading the next
+// instruction, and the executor steps over the end byte when the handler
+// returns. An invalid kind is stepped over by its byte alone.
+struct TParamSteps {
+  uint8_t Step[256];
+  constexpr TParamSteps() : Step() {
+    constexpr uint8_t kPayload[15] = {0, 8, 10, 4, 4, 4, 4, 4, 4, 4, 0, 1, 2, 4, 4};
+    for (int k = 0; k < 256; ++k) Step[k] = k < 15 ? uint8_t(1 + kPayload[k]) : 1;
+    Step[ptEndOfParam] = 0;
+  }
+};
+inline constexpr TParamSteps kParamSteps{};
+
+inline uint8_t TakeParam(TScriptContext* c, const uint8_t** payload) {
+  const uint32_t ip = c->IP;
+  if (ip >= c->CodeEnd) return kNoParam;
+  const uint8_t* p = c->ScriptStart + ip;
+  const uint8_t kind = p[0];
+  *payload = p + 1;
+  c->IP = ip + kParamSteps.Step[kind];
+  return kind;
+}
+
+}  // namespace fetch_detail
+
+inline uint32_t FetchDWORD(TScriptContext* context, uint8_t* status, uint32_t defaultValue) {
+  const uint8_t* p = nullptr;
+  *status = kFetchValue;
+  switch (fetch_detail::TakeParam(context, &p)) {
+    case ptByte:
+      return uint32_t(int32_t(int8_t(p[0])));
+    case ptWord:
+      return uint32_t(int32_t(int16_t(LoadU16(p))));
+    case ptDWORD:
+    case ptInteger:  // the low 32 bits
+      return LoadU32(p);
+    case ptVariable: {
+      const TZorvatVariable* v = ResolveVar(context, LoadU32(p));
+      if (v != nullptr && (v->VarType == vtDWORD || v->VarType == vtInteger)) return v->AsDWORD;
+      break;
+    }
+    case ptDefault:
+      *status = kFetchDefault;
+      return defaultValue;
+    case ptEndOfParam:
+    case fetch_detail::kNoParam:
+      *status = kFetchEnd;
+      return defaultValue;
+  }
+  *status = kFetchUnusable;
+  return 0;
+}
+
+inline int64_t FetchInt64(TScriptContext* context, uint8_t* status, int64_t defaultValue) {
+  const uint8_t* p = nullptr;
+  *status = kFetchValue;
+  switch (fetch_detail::TakeParam(context, &p)) {
+    case ptByte:
+      return int8_t(p[0]);
+    case ptWord:
+      return int16_t(LoadU16(p));
+    case ptDWORD:
+      return int64_t(LoadU32(p));
+    case ptInteger:
+      return int64_t(LoadU64(p));
+    case ptVariable: {
+      const TZorvatVariable* v = ResolveVar(context, LoadU32(p));
+      if (v != nullptr && v->VarType == vtInteger) return v->AsInteger;
+      if (v != nullptr && v->VarType == vtDWORD) return int64_t(v->AsDWORD);
+      break;
+    }
+    case ptDefault:
+      *status = kFetchDefault;
+      return defaultValue;
+    case ptEndOfParam:
+    case fetch_detail::kNoParam:
+      *status = kFetchEnd;
+      return defaultValue;
+  }
+  *status = kFetchUnusable;
+  return 0;
+}
+
+inline uint32_t CountParams(const TScriptContext* context, uint32_t position, uint32_t* end) {
+  uint32_t count = 0;
+  const uint8_t* image = context->ScriptStart;
+  const uint32_t codeEnd = context->CodeEnd;
+  while (position < codeEnd) {
+    const uint8_t kind = image[position];
+    if (kind == ptEndOfParam) {
+      ++position;
+      break;
+    }
+    position += fetch_detail::kParamSteps.Step[kind];
+    ++count;
+  }
+  *end = position < codeEnd ? position : codeEnd;
+  return count;
+}
+
+inline TStatus FetchRequiredDWORD(TScriptContext* context, uint32_t* value) {
+  uint8_t status;
+  *value = FetchDWORD(context, &status, 0);
+  return status == kFetchValue ? kStatusOk : kStatusBadParam;
+}

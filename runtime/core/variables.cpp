@@ -97,13 +97,6 @@ void ReleaseFrames(TScriptContext* context) {
   GrowArrayFree(frames);
 }
 
-TZorvatVariable* ResolveVar(TScriptContext* context, uint32_t reference) {
-  TZorvatVariables* frame = Frame(context, (reference & kLocalBit) == 0);
-  if (frame == nullptr) return nullptr;
-  uint32_t index = reference & ~kLocalBit;
-  return index < frame->Count ? &frame->Items[index] : nullptr;
-}
-
 void ReleaseVar(TZorvatVariable* variable) {
   if (IsListKind(variable->VarType)) {
     xL_Free(&variable->UA);

@@ -44,7 +44,16 @@ TStatus FreeVars(TScriptContext* context, uint32_t n, bool global);
 void ReleaseFrames(TScriptContext* context);
 
 // ---- Lookup and typed reads ----
-TZorvatVariable* ResolveVar(TScriptContext* context, uint32_t reference);
+// The variable a reference names, or null. Inline: every variable parameter
+// of every command goes through it.
+inline TZorvatVariable* ResolveVar(TScriptContext* context, uint32_t reference) {
+  const TVarStack& frames = context->StackFrames;
+  if (frames.Count == 0) return nullptr;
+  const TZorvatVariables& frame =
+      (reference & kLocalBit) == 0 ? frames.Items[0] : frames.Items[frames.Count - 1];
+  const uint32_t index = reference & ~kLocalBit;
+  return index < frame.Count ? &frame.Items[index] : nullptr;
+}
 // Releases the value by kind and leaves the variable uninitialised.
 void ReleaseVar(TZorvatVariable* variable);
 

@@ -43,6 +43,9 @@ struct ScriptCase {
   std::wstring Path;
 };
 
+// gtest names a failing case by this rather than by the bytes of the record.
+void PrintTo(const ScriptCase& script, std::ostream* out) { *out << script.Name; }
+
 struct Expectations {
   bool HasExit = false;
   DWORD Exit = 0;

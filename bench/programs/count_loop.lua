@@ -1,0 +1,2 @@
+local i = 0
+while i < 10000000 do i = i + 1 end
