@@ -1,0 +1,109 @@
+// The exported interface of Zorvat_Compiler.dll (names in
+// compiler/zorvat_compiler.def). A host loads the command list once, then
+// compiles script files into image files, or into copies of the stand-alone
+// runner that it has placed at the output path; the single steps of a
+// compilation are exported too, for hosts that supply the script's lines
+// themselves. Everything is __stdcall; texts are zero-terminated UTF-16.
+//
+// A boolean crosses the interface as one byte: an argument is read from its
+// low byte only, and a result is 0 or 1 in the whole register, so that callers
+// declaring either a byte or a 32-bit boolean read it right.
+#include <windows.h>
+
+#include "compiler/command_list.h"
+#include "compiler/compilation.h"
+#include "compiler/compile_codes.h"
+#include "compiler/image_writer.h"
+#include "compiler/keywords.h"
+#include "compiler/replace_icon_win32.h"
+
+namespace {
+
+constexpr int32_t kCompilerKernelVersion = 2310;
+
+// A missing path is a file that cannot be opened, not a crash.
+const char16_t* PathOrEmpty(const char16_t* path) {
+  return path != nullptr ? path : u"";
+}
+
+// In EXE mode the output is a copy of the runner: its icon is replaced when
+// the script names one, and the image is appended to it.
+uint32_t CompileToOutput(TRawScript* raw, const char16_t* source, const char16_t* output,
+                         bool exeMode) {
+  uint32_t result = CompileSourceFile(raw, source);
+  if (result != kCompileOk) return result;
+  if (exeMode && raw->NewIcon.Count > 0 && !ReplaceIconFromFile(output, TextZ(raw->NewIcon))) {
+    return kCompileIconFailed;
+  }
+  if (!SaveCompiledScript(raw, output, exeMode)) return kCompileOutputFailed;
+  return kCompileOk;
+}
+
+int32_t CompileFile(const char16_t* source, const char16_t* output, TRawScript* given,
+                    char16_t* errorModule, uint32_t* errorLine, bool exeMode) {
+  TRawScript own{};
+  TRawScript* raw = given != nullptr ? given : &own;
+  uint32_t result = CompileToOutput(raw, PathOrEmpty(source), PathOrEmpty(output), exeMode);
+  if (errorLine != nullptr) *errorLine = raw->ErrLine;
+  if (errorModule != nullptr) ErrorModuleText(raw, errorModule);
+  AfterCompiling(raw);
+  return int32_t(result);
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t __stdcall ZcKernelVersion() {
+  return kCompilerKernelVersion;
+}
+
+int32_t __stdcall ZcInitializeCompiler(const char16_t* commandListPath) {
+  return InitializeCompilerTables(PathOrEmpty(commandListPath));
+}
+
+void __stdcall ZcFinalizeCompiler() {
+  FreeCommandList();
+}
+
+void __stdcall ZcBeforeCompiling(TRawScript* raw) {
+  if (raw != nullptr) BeforeCompiling(raw);
+}
+
+void __stdcall ZcCompileScript(TRawScript* raw) {
+  if (raw != nullptr) CompileScript(raw);
+}
+
+uint32_t __stdcall ZcSaveCompiledScript(TRawScript* raw, const char16_t* fileName,
+                                        uint32_t append) {
+  if (raw == nullptr || fileName == nullptr) return 0;
+  return SaveCompiledScript(raw, fileName, (append & 0xFF) != 0) ? 1 : 0;
+}
+
+void __stdcall ZcAfterCompiling(TRawScript* raw) {
+  if (raw != nullptr) AfterCompiling(raw);
+}
+
+int32_t __stdcall ZcCompileZorvatFile(const char16_t* source, const char16_t* output,
+                                      TRawScript* raw, char16_t* errorModule, uint32_t* errorLine) {
+  return CompileFile(source, output, raw, errorModule, errorLine, false);
+}
+
+int32_t __stdcall ZcCompileZorvatEXE(const char16_t* source, const char16_t* output,
+                                     TRawScript* raw, char16_t* errorModule, uint32_t* errorLine) {
+  return CompileFile(source, output, raw, errorModule, errorLine, true);
+}
+
+// Unloading the library releases the command list and the keywords. When the
+// whole process ends, the system reclaims them and nothing is touched.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    FreeCommandList();
+    ResetKeywords();
+  }
+  return TRUE;
+}
+
+}  // extern "C"

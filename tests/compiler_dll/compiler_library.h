@@ -1,0 +1,63 @@
+// Zorvat_Compiler.dll as a host uses it: loaded from the folder of the
+// shipped programs, its exports looked up by name, and the shipped command
+// list loaded. Also the small file helpers the compiler's tests share.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "compiler/compiler_types.h"
+#include "tests/compiler_dll/icon_maker.h"
+
+typedef int32_t(__stdcall* TKernelVersion)();
+typedef int32_t(__stdcall* TInitializeCompiler)(const wchar_t*);
+typedef void(__stdcall* TFinalizeCompiler)();
+typedef void(__stdcall* TRawScriptStep)(TRawScript*);
+typedef uint32_t(__stdcall* TSaveCompiledScript)(TRawScript*, const wchar_t*, uint32_t);
+typedef int32_t(__stdcall* TCompileZorvatFile)(const wchar_t*, const wchar_t*, TRawScript*,
+                                               wchar_t*, uint32_t*);
+
+constexpr uint32_t kNoLine = 0xFFFFFFFF;
+constexpr size_t kModuleBufferUnits = 261;
+
+extern const wchar_t kRunnerPath[];
+
+// Each test loads the library afresh and initialises it with the shipped
+// command list; TearDown finalises and unloads it.
+class CompilerLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // What CompileZorvatFile or CompileZorvatEXE returned, with the error line
+  // and the module text.
+  struct TCompileOutcome {
+    int32_t Result;
+    uint32_t ErrLine;
+    std::wstring Module;
+  };
+  TCompileOutcome Compile(TCompileZorvatFile entry, const std::wstring& source,
+                          const std::wstring& output);
+
+  HMODULE module_ = nullptr;
+  TKernelVersion KernelVersion = nullptr;
+  TInitializeCompiler InitializeCompiler = nullptr;
+  TFinalizeCompiler FinalizeCompiler = nullptr;
+  TRawScriptStep BeforeCompiling = nullptr;
+  TRawScriptStep CompileScript = nullptr;
+  TSaveCompiledScript SaveCompiledScript = nullptr;
+  TRawScriptStep AfterCompiling = nullptr;
+  TCompileZorvatFile CompileZorvatFile = nullptr;
+  TCompileZorvatFile CompileZorvatEXE = nullptr;
+};
+
+bool WriteAll(const std::wstring& path, const Bytes& bytes);
+bool WriteText(const std::wstring& path, const std::string& text);
+// The file's bytes; empty when it cannot be read.
+Bytes ReadAll(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// A path of the temporary folder as a script names it (ASCII there).
+std::string Narrow(const std::wstring& path);
