@@ -1,0 +1,38 @@
+#include "runtime/commands/text_command_support.h"
+
+#include "runtime/core/bytes.h"
+#include "runtime/core/status.h"
+#include "runtime/core/variables.h"
+
+TStatus FetchDWORDOr(TScriptContext* context, uint32_t fallback, uint32_t* value) {
+  uint8_t status;
+  *value = FetchDWORD(context, &status, fallback);
+  return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
+}
+
+TStatus FetchTextOr(TScriptContext* context, TFetchedText* holder, const TArrayHeader* fallback,
+                    const TArrayHeader** text) {
+  const uint8_t status = holder->Fetch(context);
+  if (status == kFetchUnusable) return kStatusBadParam;
+  *text = status == kFetchValue ? holder->Get() : fallback;
+  return *text != nullptr ? kStatusOk : kStatusBadParam;
+}
+
+TStatus FetchBlockOr(TScriptContext* context, const TArrayHeader* fallback,
+                     const TArrayHeader** block) {
+  uint8_t status;
+  const TArrayHeader* fetched = FetchBinBlock(context, &status);
+  if (status == kFetchUnusable) return kStatusBadParam;
+  *block = status == kFetchValue ? fetched : fallback;
+  return *block != nullptr ? kStatusOk : kStatusBadParam;
+}
+
+// Preparation has checked that every parameter lies inside its code
+// section, so the kind byte and a variable's reference can be read as they
+// stand.
+TNextParam PeekParam(TScriptContext* context) {
+  if (context->IP >= context->CodeEnd) return {ptEndOfParam, nullptr};
+  const uint8_t* p = context->ScriptStart + context->IP;
+  if (p[0] != ptVariable) return {p[0], nullptr};
+  return {ptVariable, ResolveVar(context, LoadU32(p + 1))};
+}

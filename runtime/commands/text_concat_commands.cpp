@@ -1,0 +1,127 @@
+// Concatenation: one new binary block, text or numeric array made of all the
+// parts an open-ended command lists, stored into its first parameter's
+// variable. Every part must be a constant or a variable of the command's
+// kind (else 101); the result variable may also be one of the parts, since
+// the new value is complete before it is stored.
+#include <cstring>
+
+#include "runtime/commands/commands.h"
+#include "runtime/commands/text_command_support.h"
+#include "runtime/core/fetch.h"
+#include "runtime/core/grow_array.h"
+#include "runtime/core/status.h"
+#include "runtime/core/variables.h"
+#include "runtime/values/block.h"
+#include "runtime/values/text.h"
+
+namespace {
+
+// What one concatenation command joins.
+struct TConcatKind {
+  TParamType Param;
+  TVarType Kind;
+};
+
+PArrayHeader NewValue(TVarType kind, uint32_t count) {
+  if (kind == vtBinBlock) return BB_New(count);
+  return UA_New(count, VarKindElemSize(kind));
+}
+
+// Arrays are read in place, so the parts are walked twice: once to check
+// their kinds and add up their lengths, once to copy them.
+TStatus ConcatArrays(TScriptContext* context, TConcatKind what) {
+  uint32_t reference;
+  if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
+  const uint32_t firstPart = context->IP;
+  uint64_t total = 0;
+  while (true) {
+    uint8_t status;
+    const TArrayHeader* part = FetchArray(context, &status, what.Param);
+    if (status == kFetchEnd) break;
+    if (status != kFetchValue) return kStatusBadVarKindForNumber;
+    total += UA_ItemCount(part, what.Kind);
+  }
+  if (total > 0x7FFFFFFF) return kStatusOutOfMemory;
+  PArrayHeader result = NewValue(what.Kind, uint32_t(total));
+  if (result == nullptr) return kStatusOutOfMemory;
+  const uint32_t elemSize = VarKindElemSize(what.Kind);
+  context->IP = firstPart;
+  uint64_t at = 0;
+  for (uint8_t status; true;) {
+    const TArrayHeader* part = FetchArray(context, &status, what.Param);
+    if (status != kFetchValue) break;
+    const uint64_t bytes = uint64_t(UA_ItemCount(part, what.Kind)) * elemSize;
+    if (bytes != 0) std::memcpy(UA_Data(result) + at, UA_Data(part), size_t(bytes));
+    at += bytes;
+  }
+  const TStatus stored = StoreArrayRef(context, reference, result, what.Kind);
+  if (stored != kStatusOk) UA_Free(&result);
+  return stored;
+}
+
+// Fetched texts are owned (a block part is converted, a variable's text
+// cloned), so they are kept until the result is built.
+struct TTextParts {
+  TGrowArray<PArrayHeader> Items{};
+  TTextParts() = default;
+  TTextParts(const TTextParts&) = delete;
+  TTextParts& operator=(const TTextParts&) = delete;
+  ~TTextParts() {
+    for (uint32_t i = 0; i < Items.Count; ++i) UA_Free(&Items.Items[i]);
+    GrowArrayFree(Items);
+  }
+};
+
+TStatus ConcatTexts(TScriptContext* context) {
+  uint32_t reference;
+  if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
+  TTextParts parts;
+  uint64_t total = 0;
+  while (true) {
+    uint8_t status;
+    PArrayHeader part = FetchText(context, &status);
+    if (status == kFetchEnd) break;
+    if (status != kFetchValue) return kStatusBadVarKindForNumber;
+    *GrowArrayPush(parts.Items) = part;
+    total += USTR_Length(part);
+  }
+  if (total > 0x7FFFFFFF) return kStatusOutOfMemory;
+  PArrayHeader result = total == 0 ? USTR_Empty() : USTR_New(uint32_t(total));
+  if (result == nullptr) return kStatusOutOfMemory;
+  uint32_t at = 0;
+  for (uint32_t i = 0; i < parts.Items.Count; ++i) {
+    const uint32_t length = USTR_Length(parts.Items.Items[i]);
+    if (length != 0) {
+      std::memcpy(USTR_Chars(result) + at, USTR_Chars(parts.Items.Items[i]),
+                  size_t(length) * sizeof(char16_t));
+    }
+    at += length;
+  }
+  const TStatus stored = StoreArrayRef(context, reference, result, vtUnicodeString);
+  if (stored != kStatusOk) UA_Free(&result);
+  return stored;
+}
+
+}  // namespace
+
+TStatus CmdBlockConcat(TScriptContext* context) {
+  return RunToEndOfParams(context, [&] { return ConcatArrays(context, {ptBinBlock, vtBinBlock}); });
+}
+
+TStatus CmdDWORDArrayConcat(TScriptContext* context) {
+  return RunToEndOfParams(context, [&] {
+    return ConcatArrays(context, {ptDWORDArray, vtDWORDArray});
+  });
+}
+
+TStatus CmdIntArrayConcat(TScriptContext* context) {
+  return RunToEndOfParams(context, [&] { return ConcatArrays(context, {ptIntArray, vtIntArray}); });
+}
+
+TStatus CmdFloatArrayConcat(TScriptContext* context) {
+  return RunToEndOfParams(context, [&] { return ConcatArrays(context, {ptExtArray, vtExtArray}); });
+}
+
+TStatus CmdTextConcat(TScriptContext* context) {
+  return RunToEndOfParams(context, [&] { return ConcatTexts(context); });
+}
