@@ -4,6 +4,7 @@
 #include "runtime/core/context.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
+#include "runtime/core/library_list.h"
 #include "runtime/core/status.h"
 
 TStatus LoadAndExecute(const char16_t* fileName, const char* sectionName) {
@@ -24,5 +25,6 @@ TStatus LoadAndExecute(const char16_t* fileName, const char* sectionName) {
 }
 
 void OnRuntimeUnload() {
+  LibList_FreeAll();
   if (AutoRestoreOnUnload() != 0) RestoreSystemTime();
 }

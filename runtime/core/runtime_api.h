@@ -15,5 +15,6 @@ constexpr int32_t kKernelVersion = 2313;
 TStatus LoadAndExecute(const char16_t* fileName, const char* sectionName);
 
 // What happens when the runtime module goes away (library unload or process
-// end): the clock is restored when runtime setting 8 asks for it.
+// end): the libraries that scripts loaded are released, then the clock is
+// restored when runtime setting 8 asks for it.
 void OnRuntimeUnload();
