@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr DWORD kAppearMs = 15000;
 constexpr DWORD kEventMs = 10000;
+constexpr DWORD kFocusSettleMs = 300;
 
 // The fixture in front with the focus in its edit control, so that typed keys
 // reach it; ended on every path.
@@ -35,15 +37,19 @@ class FrontFixture {
     if (window_ == nullptr) return false;
     HWND edit = GetDlgItem(window_, kIdEdit);
     const DWORD thread = GetWindowThreadProcessId(window_, nullptr);
-    return WaitUntil(
-        [&] {
-          if (GetForegroundWindow() != window_) SetForegroundWindow(window_);
-          GUITHREADINFO info = {};
-          info.cbSize = sizeof info;
-          return GetForegroundWindow() == window_ && GetGUIThreadInfo(thread, &info) &&
-                 info.hwndFocus == edit;
-        },
-        kAppearMs);
+    auto inFront = [&] {
+      if (GetForegroundWindow() != window_) SetForegroundWindow(window_);
+      GUITHREADINFO info = {};
+      info.cbSize = sizeof info;
+      return GetForegroundWindow() == window_ && GetGUIThreadInfo(thread, &info) &&
+             info.hwndFocus == edit;
+    };
+    if (!WaitUntil(inFront, kAppearMs)) return false;
+    // The display server's own focus event follows later; when it arrives,
+    // Wine re-reads the physical keyboard and silently drops keys that were
+    // injected and are still held. Let it arrive before a test presses keys.
+    Sleep(kFocusSettleMs);
+    return WaitUntil(inFront, kAppearMs);
   }
 
   HWND Window() const { return window_; }
@@ -59,6 +65,28 @@ class FrontFixture {
           for (const std::string& line : ReadLines(log_.Path())) {
             for (const std::string& prefix : prefixes) {
               if (line.starts_with(prefix)) lines.push_back(line);
+            }
+          }
+          return lines.size() >= count;
+        },
+        kEventMs);
+    return lines;
+  }
+
+  // The same, with each distinct line kept once where it first appears: a
+  // key pressed again while it is held shows up as a second key-down.
+  std::vector<std::string> FirstLines(const std::vector<std::string>& prefixes,
+                                      size_t count) const {
+    std::vector<std::string> lines;
+    WaitUntil(
+        [&] {
+          lines.clear();
+          for (const std::string& line : ReadLines(log_.Path())) {
+            for (const std::string& prefix : prefixes) {
+              if (line.starts_with(prefix) &&
+                  std::find(lines.begin(), lines.end(), line) == lines.end()) {
+                lines.push_back(line);
+              }
             }
           }
           return lines.size() >= count;
@@ -118,6 +146,8 @@ TEST(KeyStroke, TypesChordsAndExtendedKeysInOrder) {
 
 // Injected input reaches the key state as the system handles it, not at
 // once, so the script asks again (for up to 2 s) until the state changes.
+// Should a late focus change under Wine drop the held keys before they are
+// seen, the script presses them again every half second.
 TEST(KeyStroke, HeldKeysAreSeenUntilReleased) {
   FrontFixture fixture(L"Zorvat Input Held");
   ASSERT_TRUE(fixture.BringToFront());
@@ -138,7 +168,10 @@ TEST(KeyStroke, HeldKeysAreSeenUntilReleased) {
       "^not_yet_down\n"
       "Wait 20\n"
       "VarSub 5 .\n"
-      "Switch 5 0 ^never ^down .\n"
+      "Switch 5 0 ^never 75 ^press_again 50 ^press_again 25 ^press_again ^down .\n"
+      "^press_again\n"
+      "KeyDown 0x10 0x51 .\n"
+      "Goto ^down\n"
       "^not_yet_up\n"
       "Wait 20\n"
       "VarSub 5 .\n"
@@ -152,7 +185,7 @@ TEST(KeyStroke, HeldKeysAreSeenUntilReleased) {
   EXPECT_EQ(script.Kind(4), vtUninitialized);
   const std::vector<std::string> expected = {"keydown vk=0x10 ext=0", "keydown vk=0x51 ext=0",
                                              "keyup vk=0x51 ext=0", "keyup vk=0x10 ext=0"};
-  EXPECT_EQ(fixture.Lines({"keydown", "keyup"}, expected.size()), expected);
+  EXPECT_EQ(fixture.FirstLines({"keydown", "keyup"}, expected.size()), expected);
 }
 
 // A key list that cannot be read in full sends nothing, so no key is left
