@@ -6,6 +6,11 @@
 //   ; expect stderr: TEXT    a piece of the host's error output
 //   ; fixture: ARGS          zv_fixture.exe ARGS runs beside the script
 //   ; timeout: SECONDS       time limit (default 60)
+//   ; companion: FILE        a second script (path from this script's folder)
+//                            run beside it, started first; it must exit with 0
+//
+// Companion scripts live in folders named "companions" and are not tests of
+// their own; they play the user's part, for example answering a message box.
 //
 // A script runs in the folder of the fixture programs, so it can start them
 // by bare name. Everything the script starts runs inside a job object that is
@@ -19,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -53,6 +59,7 @@ struct Expectations {
   std::string FixtureArgs;
   bool WithFixture = false;
   DWORD TimeoutMs = 60000;
+  std::string Companion;
 };
 
 std::vector<ScriptCase> FindScripts() {
@@ -61,6 +68,7 @@ std::vector<ScriptCase> FindScripts() {
   std::error_code error;
   for (const auto& entry : fs::recursive_directory_iterator(root, error)) {
     if (entry.path().extension() != ".zvs") continue;
+    if (entry.path().parent_path().filename() == "companions") continue;
     std::string name = entry.path().parent_path().filename().string() + "_" +
                        entry.path().stem().string();
     std::replace_if(name.begin(), name.end(), [](char c) { return !isalnum(uint8_t(c)); }, '_');
@@ -99,6 +107,8 @@ Expectations ReadExpectations(const std::wstring& path) {
     } else if (std::string v = value("fixture:"); v != "\x01") {
       e.WithFixture = true;
       e.FixtureArgs = v;
+    } else if (std::string v = value("companion:"); v != "\x01") {
+      e.Companion = v;
     } else if (std::string v = value("timeout:"); v != "\x01") {
       e.TimeoutMs = DWORD(std::stoul(v)) * 1000;
     }
@@ -151,6 +161,58 @@ bool WaitForFixtureWindow(DWORD pid, DWORD timeoutMs) {
       timeoutMs);
 }
 
+// `zorvat run SCRIPT` in the job, its output collected in a file; ended by
+// force if it is still running when the record goes.
+class HostRun {
+ public:
+  HostRun(const std::wstring& script, const std::wstring& folder, const KillingJob& job)
+      : output_(L"script_stderr") {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE outputFile = CreateFileW(output_.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (outputFile == INVALID_HANDLE_VALUE) return;
+    std::wstring host = WindowsPath(ZORVAT_BIN_DIR) + L"\\zorvat.exe";
+    std::wstring commandLine = L"\"" + host + L"\" run \"" + script + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdError = outputFile;
+    startup.hStdOutput = outputFile;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(host.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_SUSPENDED, nullptr, folder.c_str(), &startup, &info)) {
+      AssignProcessToJobObject(job.job, info.hProcess);
+      ResumeThread(info.hThread);
+      CloseHandle(info.hThread);
+      process_ = info.hProcess;
+    }
+    CloseHandle(outputFile);
+  }
+  ~HostRun() {
+    if (process_ == nullptr) return;
+    TerminateProcess(process_, 1);
+    CloseHandle(process_);
+  }
+  HostRun(const HostRun&) = delete;
+  HostRun& operator=(const HostRun&) = delete;
+
+  bool Started() const { return process_ != nullptr; }
+  bool Wait(DWORD timeoutMs) const {
+    return WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+  }
+  DWORD ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+  }
+  std::string Output() const { return ReadFileText(output_.Path()); }
+
+ private:
+  TempFile output_;
+  HANDLE process_ = nullptr;
+};
+
 class ScriptTest : public testing::TestWithParam<ScriptCase> {};
 
 TEST_P(ScriptTest, MeetsItsExpectations) {
@@ -179,37 +241,25 @@ TEST_P(ScriptTest, MeetsItsExpectations) {
     CloseHandle(info.hProcess);
   }
 
-  TempFile errors(L"script_stderr");
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE errorFile = CreateFileW(errors.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(errorFile, INVALID_HANDLE_VALUE);
-  std::wstring host = WindowsPath(ZORVAT_BIN_DIR) + L"\\zorvat.exe";
-  std::wstring commandLine = L"\"" + host + L"\" run \"" + script.Path + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdError = errorFile;
-  startup.hStdOutput = errorFile;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(CreateProcessW(host.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                             CREATE_SUSPENDED, nullptr, fixtureFolder.c_str(), &startup, &info));
-  AssignProcessToJobObject(job.job, info.hProcess);
-  ResumeThread(info.hThread);
-  CloseHandle(errorFile);
-  bool ended = WaitForSingleObject(info.hProcess, expect.TimeoutMs) == WAIT_OBJECT_0;
-  DWORD code = STILL_ACTIVE;
-  if (!ended) TerminateProcess(info.hProcess, 1);
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-
-  std::string output = ReadFileText(errors.Path());
+  std::unique_ptr<HostRun> companion;
+  if (!expect.Companion.empty()) {
+    fs::path companionPath = fs::path(script.Path).parent_path() / expect.Companion;
+    companion = std::make_unique<HostRun>(companionPath.wstring(), fixtureFolder, job);
+    ASSERT_TRUE(companion->Started()) << "cannot start the companion " << expect.Companion;
+  }
+  HostRun run(script.Path, fixtureFolder, job);
+  ASSERT_TRUE(run.Started());
+  bool ended = run.Wait(expect.TimeoutMs);
+  std::string output = run.Output();
   ASSERT_TRUE(ended) << "time limit of " << expect.TimeoutMs / 1000 << " s\n" << output;
-  EXPECT_EQ(code, expect.Exit) << output;
+  EXPECT_EQ(run.ExitCode(), expect.Exit) << output;
   for (const std::string& piece : expect.Stderr) {
     EXPECT_NE(output.find(piece), std::string::npos) << "no \"" << piece << "\" in:\n" << output;
+  }
+  if (companion) {
+    ASSERT_TRUE(companion->Wait(expect.TimeoutMs)) << "the companion did not end";
+    EXPECT_EQ(companion->ExitCode(), 0u) << "companion " << expect.Companion << "\n"
+                                         << companion->Output();
   }
 }
 
