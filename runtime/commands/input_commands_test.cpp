@@ -56,37 +56,20 @@ class FrontFixture {
   HWND Control(int id) const { return GetDlgItem(window_, id); }
 
   // The log lines that start with one of the prefixes, once at least `count`
-  // of them have arrived (or all there are after the time-out).
-  std::vector<std::string> Lines(const std::vector<std::string>& prefixes, size_t count) const {
-    std::vector<std::string> lines;
-    WaitUntil(
-        [&] {
-          lines.clear();
-          for (const std::string& line : ReadLines(log_.Path())) {
-            for (const std::string& prefix : prefixes) {
-              if (line.starts_with(prefix)) lines.push_back(line);
-            }
-          }
-          return lines.size() >= count;
-        },
-        kEventMs);
-    return lines;
-  }
-
-  // The same, with each distinct line kept once where it first appears: a
+  // of them have arrived (or all there are after the time-out). With
+  // `firstOnly` each distinct line is kept once, where it first appears: a
   // key pressed again while it is held shows up as a second key-down.
-  std::vector<std::string> FirstLines(const std::vector<std::string>& prefixes,
-                                      size_t count) const {
+  std::vector<std::string> Lines(const std::vector<std::string>& prefixes, size_t count,
+                                 bool firstOnly = false) const {
     std::vector<std::string> lines;
     WaitUntil(
         [&] {
           lines.clear();
           for (const std::string& line : ReadLines(log_.Path())) {
             for (const std::string& prefix : prefixes) {
-              if (line.starts_with(prefix) &&
-                  std::find(lines.begin(), lines.end(), line) == lines.end()) {
-                lines.push_back(line);
-              }
+              if (!line.starts_with(prefix)) continue;
+              if (firstOnly && std::find(lines.begin(), lines.end(), line) != lines.end()) continue;
+              lines.push_back(line);
             }
           }
           return lines.size() >= count;
@@ -185,7 +168,7 @@ TEST(KeyStroke, HeldKeysAreSeenUntilReleased) {
   EXPECT_EQ(script.Kind(4), vtUninitialized);
   const std::vector<std::string> expected = {"keydown vk=0x10 ext=0", "keydown vk=0x51 ext=0",
                                              "keyup vk=0x51 ext=0", "keyup vk=0x10 ext=0"};
-  EXPECT_EQ(fixture.FirstLines({"keydown", "keyup"}, expected.size()), expected);
+  EXPECT_EQ(fixture.Lines({"keydown", "keyup"}, expected.size(), true), expected);
 }
 
 // A key list that cannot be read in full sends nothing, so no key is left

@@ -50,7 +50,9 @@ struct ScriptCase {
 };
 
 // gtest names a failing case by this rather than by the bytes of the record.
-void PrintTo(const ScriptCase& script, std::ostream* out) { *out << script.Name; }
+void PrintTo(const ScriptCase& script, std::ostream* out) {
+  *out << script.Name;
+}
 
 struct Expectations {
   bool HasExit = false;
@@ -69,9 +71,10 @@ std::vector<ScriptCase> FindScripts() {
   for (const auto& entry : fs::recursive_directory_iterator(root, error)) {
     if (entry.path().extension() != ".zvs") continue;
     if (entry.path().parent_path().filename() == "companions") continue;
-    std::string name = entry.path().parent_path().filename().string() + "_" +
-                       entry.path().stem().string();
-    std::replace_if(name.begin(), name.end(), [](char c) { return !isalnum(uint8_t(c)); }, '_');
+    std::string name =
+        entry.path().parent_path().filename().string() + "_" + entry.path().stem().string();
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !isalnum(uint8_t(c)); }, '_');
     cases.push_back({name, entry.path().wstring()});
   }
   std::sort(cases.begin(), cases.end(),
@@ -180,8 +183,8 @@ class HostRun {
     startup.hStdOutput = outputFile;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info = {};
-    if (CreateProcessW(host.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_SUSPENDED, nullptr, folder.c_str(), &startup, &info)) {
+    if (CreateProcessW(host.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                       nullptr, folder.c_str(), &startup, &info)) {
       AssignProcessToJobObject(job.job, info.hProcess);
       ResumeThread(info.hThread);
       CloseHandle(info.hThread);
