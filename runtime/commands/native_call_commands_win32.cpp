@@ -162,7 +162,7 @@ struct TTarget {
 
 // "module*name", "*name" (the main executable) or "module" alone: 0, 1062
 // or 1063.
-TStatus ResolveSpecification(const TArrayHeader* text, TTarget* target) {
+TStatus ResolveFunctionName(const TArrayHeader* text, TTarget* target) {
   const char16_t* units = USTR_Chars(text);
   const uint32_t length = USTR_Length(text);
   const uint32_t star = uint32_t(std::find(units, units + length, u'*') - units);
@@ -177,11 +177,11 @@ TStatus ResolveSpecification(const TArrayHeader* text, TTarget* target) {
   return ResolveExport(ModuleOf(module), units + star + 1, length - star - 1, &target->Function);
 }
 
-// A function specification given as text.
+// A function named by a text ("library*function").
 TStatus ResolveTextTarget(TScriptContext* context, TTarget* target) {
   TFetchedText text;
   if (text.Fetch(context) != kFetchValue) return kStatusBadParam;
-  return ResolveSpecification(text.Get(), target);
+  return ResolveFunctionName(text.Get(), target);
 }
 
 // A number names the variable that holds the function's address.
