@@ -36,3 +36,19 @@ TNextParam PeekParam(TScriptContext* context) {
   if (p[0] != ptVariable) return {p[0], nullptr};
   return {ptVariable, ResolveVar(context, LoadU32(p + 1))};
 }
+
+TStatus SkipToListItem(TScriptContext* context, bool defaultIsCount, uint32_t* repeat,
+                       TNextParam* next) {
+  while (true) {
+    *next = PeekParam(context);
+    if (next->Kind == ptEndOfParam) return kStatusOk;
+    if (next->Kind == ptVariable && next->Variable == nullptr) return kStatusNoSuchVariable;
+    const TVarType kind = next->Kind == ptVariable ? next->Variable->VarType : vtInvalid;
+    const bool isCount = next->Kind == ptInteger || next->Kind == ptDWORD || next->Kind == ptByte ||
+                         next->Kind == ptWord || (defaultIsCount && next->Kind == ptDefault) ||
+                         kind == vtInteger || kind == vtDWORD;
+    if (!isCount) return kStatusOk;
+    uint8_t status;
+    *repeat = FetchDWORD(context, &status, 1);
+  }
+}

@@ -43,6 +43,14 @@ struct TNextParam {
 };
 TNextParam PeekParam(TScriptContext* context);
 
+// The list builders read repeat counts and items in turn. This reads counts
+// (numbers and number variables, and the default marker as 1 when
+// `defaultIsCount`) into *repeat until it stands at an item or at the end,
+// which it leaves unread and describes in *next. 1001 when a variable
+// parameter names no variable.
+TStatus SkipToListItem(TScriptContext* context, bool defaultIsCount, uint32_t* repeat,
+                       TNextParam* next);
+
 // Runs an open-ended command's body and leaves IP past its end byte on
 // every path.
 template <typename Body>

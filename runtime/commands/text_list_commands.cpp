@@ -22,17 +22,12 @@ TStatus BuildBlockList(TScriptContext* context) {
   if (made != kStatusOk) return made;
   uint32_t repeat = 1;
   while (true) {
-    const TNextParam next = PeekParam(context);
-    if (next.Kind == ptEndOfParam) return kStatusOk;
-    if (next.Kind == ptVariable && next.Variable == nullptr) return kStatusNoSuchVariable;
+    TNextParam next;
+    const TStatus read = SkipToListItem(context, false, &repeat, &next);
+    if (read != kStatusOk || next.Kind == ptEndOfParam) return read;
     const TVarType kind = next.Kind == ptVariable ? next.Variable->VarType : vtInvalid;
-    uint8_t status;
-    if (next.Kind == ptInteger || next.Kind == ptDWORD || next.Kind == ptByte ||
-        next.Kind == ptWord || kind == vtInteger || kind == vtDWORD) {
-      repeat = FetchDWORD(context, &status, 1);
-      continue;
-    }
     if (next.Kind != ptBinBlock && kind != vtBinBlock) return kStatusWrongKind;
+    uint8_t status;
     PArrayHeader block = FetchBinBlock(context, &status);
     const uint32_t added = BBL_AddCopies(&ResolveVar(context, reference)->UA, block, repeat);
     if (added != kStatusOk) return added;

@@ -43,16 +43,10 @@ TStatus BuildTextList(TScriptContext* context) {
   if (made != kStatusOk) return made;
   uint32_t repeat = 1;
   while (true) {
-    const TNextParam next = PeekParam(context);
-    if (next.Kind == ptEndOfParam) return kStatusOk;
-    if (next.Kind == ptVariable && next.Variable == nullptr) return kStatusNoSuchVariable;
+    TNextParam next;
+    const TStatus read = SkipToListItem(context, true, &repeat, &next);
+    if (read != kStatusOk || next.Kind == ptEndOfParam) return read;
     const TVarType kind = next.Kind == ptVariable ? next.Variable->VarType : vtInvalid;
-    uint8_t status;
-    if (next.Kind == ptInteger || next.Kind == ptDWORD || next.Kind == ptByte ||
-        next.Kind == ptWord || next.Kind == ptDefault || kind == vtInteger || kind == vtDWORD) {
-      repeat = FetchDWORD(context, &status, 1);
-      continue;
-    }
     if (next.Kind != ptUnicodeString && next.Kind != ptBinBlock && kind != vtUnicodeString &&
         kind != vtBinBlock) {
       return kStatusWrongKind;
