@@ -195,30 +195,30 @@ TEST(MouseClick, ClicksTheButtonUnderTheCursor) {
   // The button state follows the injected input as the system handles it,
   // so the script asks again (for up to 2 s) until it changes.
   TestScript script(
-      Fill("GlobalsAlloc 5 .\n"
-           "CursorSetPos {x} {y}\n"
-           "MouseClick 1 .\n"
-           "MouseDown 1 .\n"
-           "SetDWORD 4 100\n"
-           "^down\n"
-           "MouseButtonsPressed 0 1 2\n"
-           "Switch 0 0 ^not_yet_down .\n"
-           "MouseUp 1 .\n"
-           "^up\n"
-           "MouseButtonsPressed 3 .\n"
-           "Switch 3 1 ^not_yet_up .\n"
-           "Goto ^done\n"
-           "^not_yet_down\n"
-           "Wait 20\n"
-           "VarSub 4 .\n"
-           "Switch 4 0 ^done ^down .\n"
-           "^not_yet_up\n"
-           "Wait 20\n"
-           "VarSub 4 .\n"
-           "Switch 4 0 ^done ^up .\n"
-           "^done\n"
-           "Wait 0\n",
-           {{"x", Decimal(uint32_t(ok.x))}, {"y", Decimal(uint32_t(ok.y))}}));
+      FillScript("GlobalsAlloc 5 .\n"
+                 "CursorSetPos {x} {y}\n"
+                 "MouseClick 1 .\n"
+                 "MouseDown 1 .\n"
+                 "SetDWORD 4 100\n"
+                 "^down\n"
+                 "MouseButtonsPressed 0 1 2\n"
+                 "Switch 0 0 ^not_yet_down .\n"
+                 "MouseUp 1 .\n"
+                 "^up\n"
+                 "MouseButtonsPressed 3 .\n"
+                 "Switch 3 1 ^not_yet_up .\n"
+                 "Goto ^done\n"
+                 "^not_yet_down\n"
+                 "Wait 20\n"
+                 "VarSub 4 .\n"
+                 "Switch 4 0 ^done ^down .\n"
+                 "^not_yet_up\n"
+                 "Wait 20\n"
+                 "VarSub 4 .\n"
+                 "Switch 4 0 ^done ^up .\n"
+                 "^done\n"
+                 "Wait 0\n",
+                 {{"x", Decimal(uint32_t(ok.x))}, {"y", Decimal(uint32_t(ok.y))}}));
   EXPECT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.DWord(0), 1u);
   EXPECT_EQ(script.DWord(1), 0u);
@@ -234,8 +234,9 @@ TEST(MouseClick, PressesAndReleasesButtonsInOrderAfterTheHoldTime) {
   ASSERT_TRUE(fixture.BringToFront());
   POINT free = {60, kFixtureFreeTop + 40};
   ClientToScreen(fixture.Window(), &free);
-  TestScript script(Fill("CursorSetPos {x} {y}\nMouseClick 0 1 1 300\n",
-                         {{"x", Decimal(uint32_t(free.x))}, {"y", Decimal(uint32_t(free.y))}}));
+  TestScript script(
+      FillScript("CursorSetPos {x} {y}\nMouseClick 0 1 1 300\n",
+                 {{"x", Decimal(uint32_t(free.x))}, {"y", Decimal(uint32_t(free.y))}}));
   EXPECT_EQ(script.Run(), kRanToEnd);
   EXPECT_GE(script.Milliseconds(), 290u);
   const std::string at = " x=60 y=" + std::to_string(kFixtureFreeTop + 40);

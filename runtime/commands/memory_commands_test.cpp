@@ -60,35 +60,35 @@ TEST(Memory, WritesEveryWidthAndReadsItBack) {
   BufferProcess target;
   ASSERT_NE(target.Address(), 0u);
   const uint32_t a = target.Address();
-  TestScript script(Fill("GlobalsAlloc 10 .\n"
-                         "SetDWORD 0 {pid}\n"
-                         "ProcessOpen 0 1 .\n"
-                         "MemoryWriteByte 1 {a0} 0x1AB\n"
-                         "MemoryWriteWord 1 {a2} 0xFFFF1234\n"
-                         "MemoryWriteDWORD 1 {a4} 0xDEADBEEF\n"
-                         "MemoryWriteInt 1 {a8} 0xFFFFFFFF\n"
-                         "MemoryWriteFloat 1 {a16} 3\n"
-                         "MemoryWriteFloat 1 {a32} -1  ; read as unsigned: 4294967295\n"
-                         "MemoryWriteBlock 1 {a48} !01 02 03!\n"
-                         "MemoryWriteText 1 {a56} \"hi\"\n"
-                         "MemoryWriteBlock 1 {a64} $   ; nothing\n"
-                         "MemoryWriteText 1 {a64} \"\"  ; nothing\n"
-                         "MemoryReadByte 1 {a0} 2\n"
-                         "MemoryReadDWORD 1 {a4} 3\n"
-                         "MemoryReadInt 1 {a8} 4\n"
-                         "MemoryReadFloat 1 {a16} 5\n"
-                         "MemoryReadFloat 1 {a32} 6\n"
-                         "MemoryReadInt 1 {a56} 7\n",
-                         {{"pid", Decimal(target.Id())},
-                          {"a0", At(a, 0)},
-                          {"a2", At(a, 2)},
-                          {"a4", At(a, 4)},
-                          {"a8", At(a, 8)},
-                          {"a16", At(a, 16)},
-                          {"a32", At(a, 32)},
-                          {"a48", At(a, 48)},
-                          {"a56", At(a, 56)},
-                          {"a64", At(a, 64)}}),
+  TestScript script(FillScript("GlobalsAlloc 10 .\n"
+                               "SetDWORD 0 {pid}\n"
+                               "ProcessOpen 0 1 .\n"
+                               "MemoryWriteByte 1 {a0} 0x1AB\n"
+                               "MemoryWriteWord 1 {a2} 0xFFFF1234\n"
+                               "MemoryWriteDWORD 1 {a4} 0xDEADBEEF\n"
+                               "MemoryWriteInt 1 {a8} 0xFFFFFFFF\n"
+                               "MemoryWriteFloat 1 {a16} 3\n"
+                               "MemoryWriteFloat 1 {a32} -1  ; read as unsigned: 4294967295\n"
+                               "MemoryWriteBlock 1 {a48} !01 02 03!\n"
+                               "MemoryWriteText 1 {a56} \"hi\"\n"
+                               "MemoryWriteBlock 1 {a64} $   ; nothing\n"
+                               "MemoryWriteText 1 {a64} \"\"  ; nothing\n"
+                               "MemoryReadByte 1 {a0} 2\n"
+                               "MemoryReadDWORD 1 {a4} 3\n"
+                               "MemoryReadInt 1 {a8} 4\n"
+                               "MemoryReadFloat 1 {a16} 5\n"
+                               "MemoryReadFloat 1 {a32} 6\n"
+                               "MemoryReadInt 1 {a56} 7\n",
+                               {{"pid", Decimal(target.Id())},
+                                {"a0", At(a, 0)},
+                                {"a2", At(a, 2)},
+                                {"a4", At(a, 4)},
+                                {"a8", At(a, 8)},
+                                {"a16", At(a, 16)},
+                                {"a32", At(a, 32)},
+                                {"a48", At(a, 48)},
+                                {"a56", At(a, 56)},
+                                {"a64", At(a, 64)}}),
                     {1});
   ASSERT_EQ(script.Run(), kRanToEnd);
 
@@ -121,21 +121,21 @@ TEST(Memory, WritesEveryWidthAndReadsItBack) {
 TEST(Memory, FailedReadsAndWritesHaveTheirOwnCodes) {
   BufferProcess target;
   ASSERT_NE(target.Address(), 0u);
-  TestScript script(Fill("SettingSet 3 3\n"
-                         "GlobalsAlloc 10 .\n"
-                         "SetDWORD 0 {pid}\n"
-                         "ProcessOpen 0 1 .\n"
-                         "MemoryReadDWORD 1 0 2     ; nothing lives at address 0\n"
-                         "SettingGet 0 3\n"
-                         "SettingGet 2 4\n"
-                         "MemoryWriteDWORD 1 0 5\n"
-                         "SettingGet 0 5\n"
-                         "MemoryWriteDWORD 1 {a} 1.5\n"
-                         "SettingGet 0 7\n"
-                         "SetDWORD 8 0x7FFFFFF0\n"
-                         "MemoryReadByte 8 {a} 9\n"
-                         "SettingGet 0 8\n",
-                         {{"pid", Decimal(target.Id())}, {"a", Decimal(target.Address())}}),
+  TestScript script(FillScript("SettingSet 3 3\n"
+                               "GlobalsAlloc 10 .\n"
+                               "SetDWORD 0 {pid}\n"
+                               "ProcessOpen 0 1 .\n"
+                               "MemoryReadDWORD 1 0 2     ; nothing lives at address 0\n"
+                               "SettingGet 0 3\n"
+                               "SettingGet 2 4\n"
+                               "MemoryWriteDWORD 1 0 5\n"
+                               "SettingGet 0 5\n"
+                               "MemoryWriteDWORD 1 {a} 1.5\n"
+                               "SettingGet 0 7\n"
+                               "SetDWORD 8 0x7FFFFFF0\n"
+                               "MemoryReadByte 8 {a} 9\n"
+                               "SettingGet 0 8\n",
+                               {{"pid", Decimal(target.Id())}, {"a", Decimal(target.Address())}}),
                     {1});
   ASSERT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.Kind(2), vtUninitialized);

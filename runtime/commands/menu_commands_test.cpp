@@ -47,14 +47,14 @@ TEST_F(MenuCommands, PathsWalkByCaptionAndByPosition) {
              "MenuItemGetText 1 9 'Edit' 'Copy' .\n"  // 8-bit captions are converted
              "SetInt 10 1\n"
              "MenuItemGetText 1 11 \"Edit\" @10 .\n"));  // a position held in a variable
-  EXPECT_EQ(run.Status(), kRanOff);
-  EXPECT_EQ(run.Value(1), HandleValue(bar_));
-  EXPECT_EQ(run.Value(2), 2u);
-  EXPECT_EQ(run.Value(3), 4u);
-  EXPECT_EQ(run.Value(4), 2u);
+  EXPECT_EQ(run.Status(), kRanToEnd);
+  EXPECT_EQ(run.DWord(1), HandleValue(bar_));
+  EXPECT_EQ(run.DWord(2), 2u);
+  EXPECT_EQ(run.DWord(3), 4u);
+  EXPECT_EQ(run.DWord(4), 2u);
   EXPECT_EQ(run.Text(5), u"Second");
   EXPECT_EQ(run.Text(6), u"Paste");
-  EXPECT_EQ(run.Value(7), HandleValue(recent_));
+  EXPECT_EQ(run.DWord(7), HandleValue(recent_));
   EXPECT_EQ(run.Text(8), u"");
   EXPECT_EQ(run.Text(9), u"Copy");
   EXPECT_EQ(run.Text(11), u"Paste");
@@ -92,7 +92,7 @@ TEST_F(MenuCommands, SetTextRenamesAndKeepsIdentifierStateAndSubmenu) {
              "MenuItemSetText 1 \"Latest\" \"File\" \"Recent\" .\n"
              "MenuItemGetText 1 2 \"File\" \"Latest\" \"First\" .\n"
              "MenuItemGetText 1 3 \"File\" 0 .\n"));
-  EXPECT_EQ(run.Status(), kRanOff);
+  EXPECT_EQ(run.Status(), kRanToEnd);
   EXPECT_EQ(run.Text(2), u"First");
   EXPECT_EQ(run.Text(3), u"Open file");
   EXPECT_EQ(GetMenuItemID(file_, 0), UINT(kIdMenuOpen));
@@ -108,10 +108,10 @@ TEST_F(MenuCommands, RemoveKeepsTheSubmenuAndDeleteDestroysTheItem) {
              "MenuItemDelete 1 \"Edit\" \"Copy\" .\n"
              "MenuGetItemCount 1 4 \"Edit\" .\n"
              "MenuGetItemCount 2 5 .\n"));
-  EXPECT_EQ(run.Status(), kRanOff);
-  EXPECT_EQ(run.Value(3), 3u);
-  EXPECT_EQ(run.Value(4), 1u);
-  EXPECT_EQ(run.Value(5), 2u);  // the removed submenu lives on, detached
+  EXPECT_EQ(run.Status(), kRanToEnd);
+  EXPECT_EQ(run.DWord(3), 3u);
+  EXPECT_EQ(run.DWord(4), 1u);
+  EXPECT_EQ(run.DWord(5), 2u);  // the removed submenu lives on, detached
   EXPECT_TRUE(DestroyMenu(recent_));
 }
 
@@ -146,7 +146,7 @@ TEST_F(MenuCommands, CaptionsHeldInVariables) {
              "MenuItemGetText 1 4 \"File\" @3 0 .\n"
              "MenuItemGetText 1 5 \"File\" 3 .\n"
              "MenuItemGetText 1 6 \"File\" @5 .\n"));
-  EXPECT_EQ(run.Status(), kRanOff);
+  EXPECT_EQ(run.Status(), kRanToEnd);
   EXPECT_EQ(run.Text(4), u"First");
   EXPECT_EQ(run.Text(6), u"Exit");
 }

@@ -119,13 +119,13 @@ TEST(ProcessStart, QuotesTheProgramAndPassesArgumentsAndFolder) {
   ConsoleWithBlanks console;
   TempFile out(L"zv-process-start");
   TestScript script(
-      Fill("GlobalsAlloc 4 .\n"
-           "ProcessStart {program} {args} {folder} 0 .\n"
-           "ProcessGetLast 0 1\n"
-           "ThreadGetLast 2 3\n",
-           {{"program", TextLiteral(console.Program())},
-            {"args", TextLiteral(L"--out " + QuoteArgument(out.Path()) + L" --exit 3")},
-            {"folder", TextLiteral(console.Folder())}}));
+      FillScript("GlobalsAlloc 4 .\n"
+                 "ProcessStart {program} {args} {folder} 0 .\n"
+                 "ProcessGetLast 0 1\n"
+                 "ThreadGetLast 2 3\n",
+                 {{"program", TextLiteral(console.Program())},
+                  {"args", TextLiteral(L"--out " + QuoteArgument(out.Path()) + L" --exit 3")},
+                  {"folder", TextLiteral(console.Folder())}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   const TProcessInfo& last = script.Context().LastStartedProcess;
   EXPECT_EQ(script.DWord(0), uint32_t(uintptr_t(last.hProcess)));
@@ -169,10 +169,10 @@ std::wstring Notepad() {
 TEST(ProcessStart, StartsTheFixtureWindow) {
   TempFile log(L"zv-process-fixture");
   TestScript script(
-      Fill("ProcessStart {program} {args} .\n",
-           {{"program", FixtureLiteral()},
-            {"args", TextLiteral(L"--title \"Zorvat Process Start\" --log " +
-                                 QuoteArgument(log.Path()) + L" --exit-after 30000")}}));
+      FillScript("ProcessStart {program} {args} .\n",
+                 {{"program", FixtureLiteral()},
+                  {"args", TextLiteral(L"--title \"Zorvat Process Start\" --log " +
+                                       QuoteArgument(log.Path()) + L" --exit-after 30000")}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   HWND window = WaitForWindowOf(kFixtureClass, script.Context().LastStartedProcess.dwProcessId);
   ASSERT_NE(window, nullptr);
@@ -184,8 +184,8 @@ TEST(ProcessStart, StartsTheFixtureWindow) {
 // A program that shows its window as it was told to (as notepad does) takes
 // the show mode given.
 TEST(ProcessStart, PassesTheShowMode) {
-  TestScript script(Fill("ProcessStart {program} $ $ 7 .  ; SW_SHOWMINNOACTIVE\n",
-                         {{"program", TextLiteral(Notepad())}}));
+  TestScript script(FillScript("ProcessStart {program} $ $ 7 .  ; SW_SHOWMINNOACTIVE\n",
+                               {{"program", TextLiteral(Notepad())}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   HWND window = WaitForWindowOf(L"Notepad", script.Context().LastStartedProcess.dwProcessId);
   ASSERT_NE(window, nullptr);
@@ -212,16 +212,16 @@ TEST(ProcessStart, FailureLeavesTheLastStartedProcessAlone) {
 TEST(ThreadSuspend, SuspendedStartRunsOnceResumed) {
   TempFile out(L"zv-process-suspended");
   TestScript script(
-      Fill("GlobalsAlloc 6 .\n"
-           "ProcessStart {program} {args} $ $ 4  ; CREATE_SUSPENDED\n"
-           "ThreadSuspend $ 0\n"
-           "ThreadSuspend .\n"
-           "ThreadResume $ 1\n"
-           "ThreadResume $ 2\n"
-           "ThreadResume $ 3\n"
-           "ProcessGetLast $ 4\n",
-           {{"program", ConsoleLiteral()},
-            {"args", TextLiteral(L"--out " + QuoteArgument(out.Path()) + L" --exit 5")}}));
+      FillScript("GlobalsAlloc 6 .\n"
+                 "ProcessStart {program} {args} $ $ 4  ; CREATE_SUSPENDED\n"
+                 "ThreadSuspend $ 0\n"
+                 "ThreadSuspend .\n"
+                 "ThreadResume $ 1\n"
+                 "ThreadResume $ 2\n"
+                 "ThreadResume $ 3\n"
+                 "ProcessGetLast $ 4\n",
+                 {{"program", ConsoleLiteral()},
+                  {"args", TextLiteral(L"--out " + QuoteArgument(out.Path()) + L" --exit 5")}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.DWord(0), 1u);
   EXPECT_EQ(script.DWord(1), 3u);
@@ -232,34 +232,34 @@ TEST(ThreadSuspend, SuspendedStartRunsOnceResumed) {
   EXPECT_EQ(ProcessExitCode(process), 5u);
   EXPECT_TRUE(WaitForLine(out.Path(), "pid id=" + std::to_string(script.DWord(4)), 0));
 
-  TestScript bad(Fill("GlobalsAlloc 1 .\nSetDWORD 0 {bad}\nThreadResume 0 .\n",
-                      {{"bad", Decimal(kBadHandle)}}));
+  TestScript bad(FillScript("GlobalsAlloc 1 .\nSetDWORD 0 {bad}\nThreadResume 0 .\n",
+                            {{"bad", Decimal(kBadHandle)}}));
   EXPECT_EQ(bad.Run(), kStatusSuspendResumeFailed);
 }
 
 TEST(Priority, RoundTripsByHandleAndById) {
-  TestScript script(
-      Fill("GlobalsAlloc 16 .\n"
-           "ProcessStart {program} \"--sleep 30000 --exit-after 30000\" .\n"
-           "ProcessGetLast 0 1\n"
-           "ThreadGetLast 2 3\n"
-           "ProcessGetPriority 0 4\n"
-           "ProcessSetPriority 0 1        ; index 1: below normal\n"
-           "ProcessGetPriority 0 5\n"
-           "ProcessSetPriorityById 1 4    ; index 4: high\n"
-           "ProcessGetPriority 0 6\n"
-           "ProcessSetPriorityById $ 0x8000  ; a class value itself, the last started process\n"
-           "ProcessGetPriority 0 7\n"
-           "ProcessSetPriority .          ; normal, the last started process\n"
-           "ProcessGetPriority 0 8\n"
-           "ThreadGetPriority 2 9\n"
-           "ThreadSetPriority 2 2\n"
-           "ThreadGetPriority 2 10\n"
-           "ThreadSetPriorityById 3 -1\n"
-           "ThreadGetPriority 2 11\n"
-           "ThreadSetPriorityById $ 1     ; the last started thread\n"
-           "ThreadGetPriority 2 12\n",
-           {{"program", ConsoleLiteral()}}));
+  TestScript script(FillScript(
+      "GlobalsAlloc 16 .\n"
+      "ProcessStart {program} \"--sleep 30000 --exit-after 30000\" .\n"
+      "ProcessGetLast 0 1\n"
+      "ThreadGetLast 2 3\n"
+      "ProcessGetPriority 0 4\n"
+      "ProcessSetPriority 0 1        ; index 1: below normal\n"
+      "ProcessGetPriority 0 5\n"
+      "ProcessSetPriorityById 1 4    ; index 4: high\n"
+      "ProcessGetPriority 0 6\n"
+      "ProcessSetPriorityById $ 0x8000  ; a class value itself, the last started process\n"
+      "ProcessGetPriority 0 7\n"
+      "ProcessSetPriority .          ; normal, the last started process\n"
+      "ProcessGetPriority 0 8\n"
+      "ThreadGetPriority 2 9\n"
+      "ThreadSetPriority 2 2\n"
+      "ThreadGetPriority 2 10\n"
+      "ThreadSetPriorityById 3 -1\n"
+      "ThreadGetPriority 2 11\n"
+      "ThreadSetPriorityById $ 1     ; the last started thread\n"
+      "ThreadGetPriority 2 12\n",
+      {{"program", ConsoleLiteral()}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.DWord(4), DWORD(NORMAL_PRIORITY_CLASS));
   EXPECT_EQ(script.DWord(5), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
@@ -274,22 +274,22 @@ TEST(Priority, RoundTripsByHandleAndById) {
 
 TEST(Priority, FailuresHaveTheirOwnCodes) {
   TestScript script(
-      Fill("SettingSet 3 3\n"
-           "GlobalsAlloc 8 .\n"
-           "SetDWORD 0 {bad}\n"
-           "ProcessSetPriority 0 2\n"
-           "SettingGet 0 1\n"
-           "ThreadSetPriority 0 0\n"
-           "SettingGet 0 2\n"
-           "ProcessGetPriority 0 7\n"
-           "SettingGet 0 3\n"
-           "ThreadGetPriority 0 7\n"
-           "SettingGet 0 4\n"
-           "ProcessSetPriorityById 0 2    ; no process has this id\n"
-           "SettingGet 0 5\n"
-           "ThreadSetPriorityById 0 0\n"
-           "SettingGet 0 6\n",
-           {{"bad", Decimal(kBadHandle)}}));
+      FillScript("SettingSet 3 3\n"
+                 "GlobalsAlloc 8 .\n"
+                 "SetDWORD 0 {bad}\n"
+                 "ProcessSetPriority 0 2\n"
+                 "SettingGet 0 1\n"
+                 "ThreadSetPriority 0 0\n"
+                 "SettingGet 0 2\n"
+                 "ProcessGetPriority 0 7\n"
+                 "SettingGet 0 3\n"
+                 "ThreadGetPriority 0 7\n"
+                 "SettingGet 0 4\n"
+                 "ProcessSetPriorityById 0 2    ; no process has this id\n"
+                 "SettingGet 0 5\n"
+                 "ThreadSetPriorityById 0 0\n"
+                 "SettingGet 0 6\n",
+                 {{"bad", Decimal(kBadHandle)}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.DWord(1), kStatusPriorityClassFailed);
   EXPECT_EQ(script.DWord(2), kStatusThreadPriorityFailed);
@@ -302,14 +302,14 @@ TEST(Priority, FailuresHaveTheirOwnCodes) {
 
 TEST(ProcessIsRunning, ChangesWhenTheProcessIsTerminated) {
   TestScript start(
-      Fill("GlobalsAlloc 4 .\n"
-           "ProcessStart {program} \"--sleep 30000 --exit-after 30000\" .\n"
-           "ProcessGetLast 0 .\n"
-           "ProcessIsRunning 0 1\n"
-           "ThreadGetLast 2 .\n"
-           "ThreadIsRunning 2 3\n"
-           "ProcessTerminate .  ; the last started process, exit code 0\n",
-           {{"program", ConsoleLiteral()}}));
+      FillScript("GlobalsAlloc 4 .\n"
+                 "ProcessStart {program} \"--sleep 30000 --exit-after 30000\" .\n"
+                 "ProcessGetLast 0 .\n"
+                 "ProcessIsRunning 0 1\n"
+                 "ThreadGetLast 2 .\n"
+                 "ThreadIsRunning 2 3\n"
+                 "ProcessTerminate .  ; the last started process, exit code 0\n",
+                 {{"program", ConsoleLiteral()}}));
   ASSERT_EQ(start.Run(), kRanToEnd);
   EXPECT_EQ(start.DWord(1), 1u);
   EXPECT_EQ(start.DWord(3), 1u);
@@ -319,18 +319,18 @@ TEST(ProcessIsRunning, ChangesWhenTheProcessIsTerminated) {
 
   // The handles stay valid after the run: the runtime never closes them.
   TestScript after(
-      Fill("GlobalsAlloc 8 .\n"
-           "SetDWORD 0 {process}\n"
-           "SetDWORD 2 {thread}\n"
-           "SetDWORD 4 {bad}\n"
-           "ProcessIsRunning 0 1\n"
-           "ThreadIsRunning 2 3\n"
-           "ProcessIsRunning 4 5\n"
-           "SetDWORD 6 0\n"
-           "ProcessIsRunning 6 7\n",
-           {{"process", Decimal(start.DWord(0))},
-            {"thread", Decimal(start.DWord(2))},
-            {"bad", Decimal(kBadHandle)}}));
+      FillScript("GlobalsAlloc 8 .\n"
+                 "SetDWORD 0 {process}\n"
+                 "SetDWORD 2 {thread}\n"
+                 "SetDWORD 4 {bad}\n"
+                 "ProcessIsRunning 0 1\n"
+                 "ThreadIsRunning 2 3\n"
+                 "ProcessIsRunning 4 5\n"
+                 "SetDWORD 6 0\n"
+                 "ProcessIsRunning 6 7\n",
+                 {{"process", Decimal(start.DWord(0))},
+                  {"thread", Decimal(start.DWord(2))},
+                  {"bad", Decimal(kBadHandle)}}));
   ASSERT_EQ(after.Run(), kRanToEnd);
   EXPECT_EQ(after.DWord(1), 0u);
   EXPECT_EQ(after.DWord(3), 0u);
@@ -340,15 +340,15 @@ TEST(ProcessIsRunning, ChangesWhenTheProcessIsTerminated) {
 
 TEST(ProcessTerminate, EndsWithTheGivenCodeAndReportsFailure) {
   TestScript script(
-      Fill("SettingSet 3 3\n"
-           "GlobalsAlloc 4 .\n"
-           "ProcessStart {program} \"--sleep 30000 --exit-after 30000\" .\n"
-           "ProcessGetLast 0 .\n"
-           "ProcessTerminate 0 7\n"
-           "SetDWORD 1 {bad}\n"
-           "ProcessTerminate 1 .\n"
-           "SettingGet 0 2\n",
-           {{"program", ConsoleLiteral()}, {"bad", Decimal(kBadHandle)}}));
+      FillScript("SettingSet 3 3\n"
+                 "GlobalsAlloc 4 .\n"
+                 "ProcessStart {program} \"--sleep 30000 --exit-after 30000\" .\n"
+                 "ProcessGetLast 0 .\n"
+                 "ProcessTerminate 0 7\n"
+                 "SetDWORD 1 {bad}\n"
+                 "ProcessTerminate 1 .\n"
+                 "SettingGet 0 2\n",
+                 {{"program", ConsoleLiteral()}, {"bad", Decimal(kBadHandle)}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.DWord(2), kStatusTerminateFailed);
   HANDLE process = script.Context().LastStartedProcess.hProcess;
@@ -360,9 +360,9 @@ TEST(ProcessTerminate, EndsWithTheGivenCodeAndReportsFailure) {
 // the code given.
 TEST(ThreadTerminate, EndsTheLastStartedThread) {
   TestScript script(
-      Fill("ProcessStart {program} \"--exit-after 30000\" $ $ 4\n"
-           "ThreadTerminate $ 9\n",
-           {{"program", ConsoleLiteral()}}));
+      FillScript("ProcessStart {program} \"--exit-after 30000\" $ $ 4\n"
+                 "ThreadTerminate $ 9\n",
+                 {{"program", ConsoleLiteral()}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   HANDLE thread = script.Context().LastStartedProcess.hThread;
   ASSERT_EQ(WaitForSingleObject(thread, kWaitMs), WAIT_OBJECT_0);
@@ -389,16 +389,16 @@ TEST(ProcessOpen, OpensByIdWithTheDefaultAccessRights) {
                             {L"--sleep", L"30000", L"--exit-after", L"30000"}));
   const DWORD thread = MainThreadOf(console.Id());
   ASSERT_NE(thread, 0u);
-  TestScript script(Fill("GlobalsAlloc 12 .\n"
-                         "SetDWORD 0 {pid}\n"
-                         "ProcessOpen 0 1 .\n"
-                         "ProcessGetLast 2 3\n"
-                         "SetDWORD 4 {tid}\n"
-                         "ThreadOpen 4 5 .\n"
-                         "ThreadGetLast 6 7\n"
-                         "ProcessOpen 0 8 0x400\n"
-                         "ThreadOpen 4 9 0x40\n",
-                         {{"pid", Decimal(console.Id())}, {"tid", Decimal(thread)}}),
+  TestScript script(FillScript("GlobalsAlloc 12 .\n"
+                               "SetDWORD 0 {pid}\n"
+                               "ProcessOpen 0 1 .\n"
+                               "ProcessGetLast 2 3\n"
+                               "SetDWORD 4 {tid}\n"
+                               "ThreadOpen 4 5 .\n"
+                               "ThreadGetLast 6 7\n"
+                               "ProcessOpen 0 8 0x400\n"
+                               "ThreadOpen 4 9 0x40\n",
+                               {{"pid", Decimal(console.Id())}, {"tid", Decimal(thread)}}),
                     {1, 8});
   ASSERT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.DWord(1), script.DWord(2));
@@ -418,18 +418,18 @@ TEST(ProcessOpen, OpensByIdWithTheDefaultAccessRights) {
 // leaves the last started process and thread as they were.
 TEST(ProcessOpen, FailuresLeaveTheLastStartedRecordAlone) {
   TestScript script(
-      Fill("SettingSet 3 3\n"
-           "GlobalsAlloc 8 .\n"
-           "SetDWORD 0 0xFFFFFFF0  ; no such id\n"
-           "ProcessOpen 0 1 .\n"
-           "SettingGet 0 2\n"
-           "ThreadOpen 0 1 .\n"
-           "SettingGet 0 3\n"
-           "SetDWORD 4 {pid}\n"
-           "ProcessOpen 4 99 .\n"
-           "SettingGet 0 5\n"
-           "ProcessGetLast 6 7\n",
-           {{"pid", Decimal(GetCurrentProcessId())}}));
+      FillScript("SettingSet 3 3\n"
+                 "GlobalsAlloc 8 .\n"
+                 "SetDWORD 0 0xFFFFFFF0  ; no such id\n"
+                 "ProcessOpen 0 1 .\n"
+                 "SettingGet 0 2\n"
+                 "ThreadOpen 0 1 .\n"
+                 "SettingGet 0 3\n"
+                 "SetDWORD 4 {pid}\n"
+                 "ProcessOpen 4 99 .\n"
+                 "SettingGet 0 5\n"
+                 "ProcessGetLast 6 7\n",
+                 {{"pid", Decimal(GetCurrentProcessId())}}));
   ASSERT_EQ(script.Run(), kRanToEnd);
   EXPECT_EQ(script.DWord(2), kStatusProcessOpenFailed);
   EXPECT_EQ(script.DWord(3), kStatusThreadOpenFailed);
@@ -445,9 +445,9 @@ TEST(ProcessOpen, FailuresLeaveTheLastStartedRecordAlone) {
 TEST(ShellOpen, OpensADocumentByAssociationAndAProgramWithParameters) {
   TempFile out(L"zv-shell-open");
   TestScript program(
-      Fill("ShellOpen {program} {params} .\n",
-           {{"program", ConsoleLiteral()},
-            {"params", TextLiteral(L"--out " + QuoteArgument(out.Path()) + L" --exit 4")}}));
+      FillScript("ShellOpen {program} {params} .\n",
+                 {{"program", ConsoleLiteral()},
+                  {"params", TextLiteral(L"--out " + QuoteArgument(out.Path()) + L" --exit 4")}}));
   ASSERT_EQ(program.Run(), kRanToEnd);
   HANDLE process = program.Context().LastStartedProcess.hProcess;
   ASSERT_NE(process, nullptr);
@@ -457,7 +457,8 @@ TEST(ShellOpen, OpensADocumentByAssociationAndAProgramWithParameters) {
 
   const ScratchFile document(L"zv-shell-open.ini");
   ASSERT_TRUE(document.Made());
-  TestScript open(Fill("ShellOpen {document} .\n", {{"document", TextLiteral(document.Path())}}));
+  TestScript open(
+      FillScript("ShellOpen {document} .\n", {{"document", TextLiteral(document.Path())}}));
   EXPECT_EQ(open.Run(), kRanToEnd);
   HWND notepad =
       WaitForWindowOf(L"Notepad", GetProcessId(open.Context().LastStartedProcess.hProcess));

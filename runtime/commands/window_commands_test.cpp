@@ -58,7 +58,7 @@ TEST_F(WindowCommands, SingleWindowReferences) {
   };
   for (const TCase& c : cases) {
     ScriptRun run(Script(std::string(c.Setup) + "\nWindowGetClass 1 2\n"));
-    EXPECT_EQ(run.Status(), c.Expected == kStatusOk ? kRanOff : c.Expected) << c.Setup;
+    EXPECT_EQ(run.Status(), c.Expected == kStatusOk ? kRanToEnd : c.Expected) << c.Setup;
     if (c.Expected == kStatusOk) {
       EXPECT_EQ(run.Text(2), u"ZorvatFixture") << c.Setup;
     }
@@ -128,7 +128,7 @@ TEST_F(WindowCommands, SearchByEveryMatchMode) {
   // Both modes 0: every top-level window, at most max count of them.
   EXPECT_GT(find("$ 0 $ 0 .").Windows.size(), 1u);
   EXPECT_EQ(find("$ 0 $ 0 1023 1").Windows.size(), 1u);
-  EXPECT_EQ(find("$ 0 $ 0 1023 0").Status, kRanOff);
+  EXPECT_EQ(find("$ 0 $ 0 1023 0").Status, kRanToEnd);
   EXPECT_TRUE(find("$ 0 $ 0 1023 0").Windows.empty());
 }
 
@@ -170,7 +170,7 @@ TEST_F(WindowCommands, TextsAreReadAndSetByMessages) {
              "WindowSetText 2 .\n"
              "WindowGetText 2 5\n"
              "WindowGetClass 2 6\n"));
-  EXPECT_EQ(run.Status(), kRanOff);
+  EXPECT_EQ(run.Status(), kRanToEnd);
   EXPECT_EQ(run.Text(1), u"Zorvat Window Test");
   EXPECT_EQ(run.Text(3), u"typed by a script");
   EXPECT_EQ(run.Text(4), std::u16string(5000, u'y'));
@@ -193,15 +193,15 @@ TEST_F(WindowCommands, SendMessageStoresTheResult) {
              "WindowSendMessage 2 $0E 0 0 3 0\n"  // the last window's result
              "WindowGetProcess 0 4 5\n"
              "WindowGetDesktop 6\n"));
-  EXPECT_EQ(run.Status(), kRanOff);
-  EXPECT_EQ(run.Value(1), 18u);
-  EXPECT_EQ(run.Value(3), 18u);
+  EXPECT_EQ(run.Status(), kRanToEnd);
+  EXPECT_EQ(run.DWord(1), 18u);
+  EXPECT_EQ(run.DWord(3), 18u);
   DWORD process = 0;
   const DWORD thread = GetWindowThreadProcessId(main_, &process);
-  EXPECT_EQ(run.Value(4), fixture_.Process().Id());
-  EXPECT_EQ(run.Value(4), process);
-  EXPECT_EQ(run.Value(5), thread);
-  EXPECT_EQ(run.Value(6), HandleValue(GetDesktopWindow()));
+  EXPECT_EQ(run.DWord(4), fixture_.Process().Id());
+  EXPECT_EQ(run.DWord(4), process);
+  EXPECT_EQ(run.DWord(5), thread);
+  EXPECT_EQ(run.DWord(6), HandleValue(GetDesktopWindow()));
   // A result variable that does not exist is found out before anything is
   // sent: the window is not closed.
   EXPECT_EQ(Status("WindowSendMessage 0 $10 0 0 40 .\n"), kStatusNoSuchVariable);
@@ -219,7 +219,7 @@ TEST_F(WindowCommands, OneStepRelationsLineUpWithTheirSource) {
              "WindowGetPrevious 4 5\n"
              "WindowGetOwner 0 6\n"
              "DWORDArrayNew 7 0 .\nWindowGetParent 7 8\n"));
-  EXPECT_EQ(run.Status(), kRanOff);
+  EXPECT_EQ(run.Status(), kRanToEnd);
   EXPECT_EQ(run.Values(2), (std::vector<uint32_t>{0, HandleValue(main_)}));
   EXPECT_EQ(run.Values(3), std::vector<uint32_t>{HandleValue(edit_)});
   EXPECT_EQ(run.Values(4), std::vector<uint32_t>{HandleValue(ok_)});
@@ -238,7 +238,7 @@ TEST_F(WindowCommands, ChainsLeaveOutTheirStart) {
              "WindowGetAncestors 1 3\n"
              "WindowGetAncestors 0 4\n"
              "SetInt 5 {E}\nWindowGetPreviousSiblings 5 .\n"));
-  EXPECT_EQ(run.Status(), kRanOff);
+  EXPECT_EQ(run.Status(), kRanToEnd);
   std::vector<uint32_t> siblings;
   for (int id : {kIdOk, kIdCancel, kIdCheck, kIdList, kIdStatic}) {
     siblings.push_back(HandleValue(GetDlgItem(main_, id)));
@@ -266,14 +266,14 @@ TEST_F(WindowCommands, ClientAndScreenCoordinates) {
                         "SetDWORD 5 {X}\nSetDWORD 6 {Y}\n"
                         "WindowScreenToClient 0 5 6\n"),
                  {{"X", std::to_string(origin.x + 3)}, {"Y", std::to_string(origin.y + 4)}}));
-  EXPECT_EQ(mapped.Status(), kRanOff);
-  EXPECT_EQ(mapped.Value(1), uint32_t(origin.x + 5));
-  EXPECT_EQ(mapped.Value(2), uint32_t(origin.y + 7));
+  EXPECT_EQ(mapped.Status(), kRanToEnd);
+  EXPECT_EQ(mapped.DWord(1), uint32_t(origin.x + 5));
+  EXPECT_EQ(mapped.DWord(2), uint32_t(origin.y + 7));
   EXPECT_EQ(mapped.Kind(2), vtDWORD);
-  EXPECT_EQ(mapped.Value(3), uint32_t(origin.x + 5));
-  EXPECT_EQ(mapped.Value(4), 99u);
-  EXPECT_EQ(mapped.Value(5), 3u);
-  EXPECT_EQ(mapped.Value(6), 4u);
+  EXPECT_EQ(mapped.DWord(3), uint32_t(origin.x + 5));
+  EXPECT_EQ(mapped.DWord(4), 99u);
+  EXPECT_EQ(mapped.DWord(5), 3u);
+  EXPECT_EQ(mapped.DWord(6), 4u);
   EXPECT_EQ(Status("SetDWORD 1 1\nSetDWORD 2 0\nWindowClientToScreen 1 2 2\n"),
             kStatusCoordinateMappingFailed);
 }
@@ -292,11 +292,11 @@ TEST_F(WindowCommands, HungWindowTimesOutOrIsWaitedFor) {
   EXPECT_GE(timedOut.Milliseconds(), 400u);
   EXPECT_LT(timedOut.Milliseconds(), 1500u);
   ScriptRun emptyText(Script("WindowGetText 0 1\n"));
-  EXPECT_EQ(emptyText.Status(), kRanOff);
+  EXPECT_EQ(emptyText.Status(), kRanToEnd);
   EXPECT_EQ(emptyText.Text(1), u"");
   ScriptRun waited(Script("SettingSet 5 0\nWindowSendMessage 0 $0E 0 0 1 .\n"));
-  EXPECT_EQ(waited.Status(), kRanOff);
-  EXPECT_EQ(waited.Value(1), 18u);
+  EXPECT_EQ(waited.Status(), kRanToEnd);
+  EXPECT_EQ(waited.DWord(1), 18u);
   EXPECT_TRUE(WaitForLine(fixture_.LogPath(), "hang end", 0).has_value());
 }
 
@@ -325,9 +325,9 @@ TEST(Notepad, FoundByClassTextSetReadAndClosed) {
                  "WindowSendMessage 2 $B9 0 .\n"
                  "WindowClose 0\n",
                  {}));
-  EXPECT_EQ(run.Status(), kRanOff);
+  EXPECT_EQ(run.Status(), kRanToEnd);
   EXPECT_EQ(run.Text(3), u"Hello from Zorvat");
-  EXPECT_EQ(run.Value(1), notepad.Id());
+  EXPECT_EQ(run.DWord(1), notepad.Id());
   EXPECT_TRUE(notepad.WaitForExit(10000));
 }
 
