@@ -1,5 +1,7 @@
 #include "host/runtime_library.h"
 
+#include "runtime/core/own_path_win32.h"
+
 namespace {
 
 template <typename T>
@@ -13,16 +15,7 @@ bool Resolve(HMODULE module, const char* name, T& function, std::wstring& error)
 }  // namespace
 
 std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-    if (n == 0) return std::wstring();
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::wstring path = OwnExecutablePath();
   return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 

@@ -6,31 +6,14 @@
 
 #include <string>
 
+#include "runtime/core/own_path_win32.h"
 #include "runtime/core/platform.h"
 #include "runtime/core/runtime_api.h"
 #include "runtime/core/status.h"
 
-namespace {
-
-// The full path of the running executable, however long it is.
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-    if (n == 0) return std::wstring();
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-}  // namespace
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   PlatformSetOwnModule(uint32_t(reinterpret_cast<uintptr_t>(instance)));
-  std::wstring path = OwnPath();
+  std::wstring path = OwnExecutablePath();
   TStatus status = LoadAndExecute(reinterpret_cast<const char16_t*>(path.c_str()), nullptr);
   // The runner's own file is always readable, so "cannot read an image" can
   // only mean that its last bytes name none: the runner without an image.
