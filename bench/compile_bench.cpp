@@ -15,18 +15,10 @@
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/image_writer.h"
+#include "compiler/test_harness.h"
 #include "tests/support/image_builder.h"
 
 namespace {
-
-const char kCommands[] =
-    "15,1,1,Exit,0,#de[0]\n"
-    "21,2,1,Goto,0,#[0]\n"
-    "23,2,?,Switch,0\n"
-    "5,3,5,MessageShow,0,$[0],$de[1],#de[2],#de[3],#de[4]\n"
-    "6,4,2,SetBlock,0,#[0],!de[1]\n"
-    "10,4,2,SetInt,0,#[0],+de[1]\n"
-    "25,4,$,VarAdd,0\n";
 
 // One line of the generated script; `i` is the line number from 0.
 std::string Line(uint32_t i, uint32_t lines) {
@@ -92,7 +84,7 @@ bool Measure(uint32_t lines, double* seconds, uint32_t* imageBytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ParseCommandList(reinterpret_cast<const uint8_t*>(kCommands), sizeof kCommands - 1);
+  UseTestCommandList();
   std::vector<uint32_t> sizes = {10000, 100000, 1000000};
   if (argc > 1) sizes.clear();
   for (int i = 1; i < argc; ++i) sizes.push_back(uint32_t(std::strtoul(argv[i], nullptr, 10)));
