@@ -10,9 +10,11 @@
 #include "runtime/core/platform.h"
 #include "runtime/core/runtime_api.h"
 #include "runtime/core/status.h"
+#include "runtime/core/system_actions.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   PlatformSetOwnModule(uint32_t(reinterpret_cast<uintptr_t>(instance)));
+  InstallRealSystemActions();
   std::wstring path = OwnExecutablePath();
   TStatus status = LoadAndExecute(reinterpret_cast<const char16_t*>(path.c_str()), nullptr);
   // The runner's own file is always readable, so "cannot read an image" can

@@ -1,6 +1,7 @@
 #include "runtime/core/clock_restore.h"
 
 #include "runtime/core/platform.h"
+#include "runtime/core/system_actions.h"
 
 namespace {
 
@@ -11,22 +12,38 @@ uint64_t gRecordedTime = 0;
 uint32_t gRecordedTicks = 0;
 uint32_t gAutoRestoreOnUnload = 0;
 
+constexpr uint64_t kFileTimeUnitsPerMs = 10000;
+
 }  // namespace
 
 void RecordClockBeforeChange() {
   if (gRecorded) return;
-  gRecordedTime = PlatformSystemTimeNow();
   gRecordedTicks = PlatformTickCount();
+  gRecordedTime = PlatformSystemTimeNow();
   gRecorded = true;
 }
 
-void RestoreSystemTime() {
-  if (!gRecorded) return;
-  const uint32_t elapsedMs = PlatformTickCount() - gRecordedTicks;
-  PlatformSetSystemTime(gRecordedTime + uint64_t(elapsedMs) * 10000);
-  gRecorded = false;
+uint64_t TrueTimeAfter(uint64_t recordedTime, uint32_t recordedTicks, uint32_t nowTicks) {
+  const uint32_t elapsedMs = nowTicks - recordedTicks;
+  return recordedTime + uint64_t(elapsedMs) * kFileTimeUnitsPerMs;
 }
 
-uint32_t AutoRestoreOnUnload() { return gAutoRestoreOnUnload; }
+bool RestoreSystemTime() {
+  if (!gRecorded) return true;
+  TCalendarTime trueTime;
+  if (!PlatformFileTimeToCalendar(TrueTimeAfter(gRecordedTime, gRecordedTicks, PlatformTickCount()),
+                                  &trueTime) ||
+      !SystemActions().SetUtcClock(trueTime)) {
+    return false;
+  }
+  gRecorded = false;
+  return true;
+}
 
-void SetAutoRestoreOnUnload(uint32_t value) { gAutoRestoreOnUnload = value; }
+uint32_t AutoRestoreOnUnload() {
+  return gAutoRestoreOnUnload;
+}
+
+void SetAutoRestoreOnUnload(uint32_t value) {
+  gAutoRestoreOnUnload = value;
+}

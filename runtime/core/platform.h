@@ -69,8 +69,6 @@ bool PlatformFileTimeToCalendar(uint64_t fileTime, TCalendarTime* time);
 // ---- Time. ----
 void PlatformSleep(uint32_t milliseconds);
 uint32_t PlatformTickCount();
-// The system clock as a file time (UTC).
+// The system clock as a file time (UTC). Setting the clock is one of the
+// system actions (system_actions.h).
 uint64_t PlatformSystemTimeNow();
-// Sets the system clock; false when it cannot be set (the native build never
-// sets the machine's clock).
-bool PlatformSetSystemTime(uint64_t fileTimeUtc);

@@ -270,8 +270,6 @@ uint64_t PlatformSystemTimeNow() {
          uint64_t(ts.tv_nsec) / 100;
 }
 
-bool PlatformSetSystemTime(uint64_t) { return false; }
-
 std::u16string PlatformCommandLine() {
   std::ifstream in("/proc/self/cmdline", std::ios::binary);
   std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

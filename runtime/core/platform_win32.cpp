@@ -166,12 +166,6 @@ uint64_t PlatformSystemTimeNow() {
   return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
-bool PlatformSetSystemTime(uint64_t fileTimeUtc) {
-  FILETIME ft = {DWORD(fileTimeUtc), DWORD(fileTimeUtc >> 32)};
-  SYSTEMTIME st;
-  return FileTimeToSystemTime(&ft, &st) && SetSystemTime(&st);
-}
-
 std::u16string PlatformCommandLine() {
   return reinterpret_cast<const char16_t*>(GetCommandLineW());
 }
