@@ -16,6 +16,8 @@
 // by bare name. Everything the script starts runs inside a job object that is
 // closed afterwards, and a box watcher answers any message box left open for
 // five seconds, so no script can leave a process behind or hang the run.
+// A script that names a command acting on the whole machine (shutdown,
+// suspend, lock, monitor power, setting the clock) is refused unrun.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -126,6 +128,31 @@ std::string ReadFileText(const std::wstring& path) {
   return s.str();
 }
 
+// Scripts run through the shipped runtime, whose session, power and clock
+// commands act on the machine for real; under Wine, as root, setting the
+// clock sets the clock of the machine the tests run on. A script that names
+// one of them (or the system function behind it, for a native call) is
+// refused before it runs; those commands are tested with a recorder instead.
+std::string MachineWideNameIn(const std::string& source) {
+  static const std::string kNames =
+      " timesetlocal timesetsystem sessionpoweroff sessionlogoff sessionreboot"
+      " systemhibernate systemsuspend sessionlock monitoroff monitoron monitorlowpower"
+      " exitwindowsex setsystemtime setlocaltime lockworkstation setsuspendstate"
+      " initiatesystemshutdownw initiatesystemshutdowna initiatesystemshutdownexw"
+      " initiateshutdownw ";
+  std::string word;
+  for (size_t i = 0; i <= source.size(); ++i) {
+    const char c = i < source.size() ? source[i] : ' ';
+    if (isalnum(uint8_t(c)) || c == '_') {
+      word += char(tolower(uint8_t(c)));
+      continue;
+    }
+    if (!word.empty() && kNames.find(" " + word + " ") != std::string::npos) return word;
+    word.clear();
+  }
+  return std::string();
+}
+
 // A job that ends every process in it when it is closed.
 struct KillingJob {
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
@@ -222,6 +249,12 @@ TEST_P(ScriptTest, MeetsItsExpectations) {
   const ScriptCase& script = GetParam();
   Expectations expect = ReadExpectations(script.Path);
   ASSERT_TRUE(expect.HasExit) << "the script states no \"; expect exit: N\"";
+  std::string refused = MachineWideNameIn(ReadFileText(script.Path));
+  if (refused.empty() && !expect.Companion.empty()) {
+    refused = MachineWideNameIn(
+        ReadFileText((fs::path(script.Path).parent_path() / expect.Companion).wstring()));
+  }
+  ASSERT_EQ(refused, "") << "the script names a command that acts on the whole machine";
 
   TBoxWatchOptions boxes;
   boxes.ProcessId = 0;
