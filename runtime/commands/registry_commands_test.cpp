@@ -14,8 +14,6 @@
 #include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
-#include "runtime/values/list.h"
-#include "runtime/values/text.h"
 
 namespace {
 
@@ -69,17 +67,6 @@ Bytes8 BlockOf(CompiledScript& script, uint32_t n) {
   const TZorvatVariable* v = ResolveVar(&script.Context(), n);
   if (v == nullptr || v->VarType != vtBinBlock) return {0xEE};
   return Bytes8(UA_Data(v->UA), UA_Data(v->UA) + BB_Length(v->UA));
-}
-
-std::vector<std::u16string> TextListOf(CompiledScript& script, uint32_t n) {
-  std::vector<std::u16string> items;
-  const TZorvatVariable* v = ResolveVar(&script.Context(), n);
-  if (v == nullptr || v->VarType != vtUnicodeStringList) return items;
-  for (uint32_t i = 0; i < xL_Count(v->UA); ++i) {
-    const TArrayHeader* item = xL_Item(v->UA, i);
-    items.emplace_back(USTR_Chars(item), USTR_Length(item));
-  }
-  return items;
 }
 
 TEST_F(RegistryCommands, WritesEachTypeWithItsExactBytes) {
@@ -201,37 +188,6 @@ TEST_F(RegistryCommands, NeverDeletesARootKey) {
   if (!redirected) GTEST_SKIP() << "HKEY_CURRENT_USER cannot be redirected here";
   for (TStatus status : statuses) EXPECT_EQ(status, kStatusRegKeyDeleteFailed);
   EXPECT_TRUE(HasSubKey(key_, L"child"));
-}
-
-// The performance data root reports no useful size when asked for more;
-// the read must still end, with the data or with 1049.
-TEST_F(RegistryCommands, PerformanceDataReadEnds) {
-  CompiledScript script(
-      "GlobalsAlloc 2 .\n"
-      "RegReadData \"HKEY_PERFORMANCE_DATA\\\" \"Global\" 0 1\n");
-  const TStatus status = script.Run();
-  EXPECT_TRUE(status == kRanToEnd || status == kStatusRegValueReadFailed ||
-              status == kStatusRegKeyOpenFailed)
-      << status;
-}
-
-// The listing starts at a root itself when the sub-key path is empty; full
-// paths are then the root's name and the sub-key's.
-TEST_F(RegistryCommands, ListsFromARoot) {
-  CompiledScript script(
-      "GlobalsAlloc 3 .\n"
-      "RegistryListKeys \"HKEY_CURRENT_USER\\\" 0 1 $ 1 1\n");
-  ASSERT_EQ(script.Run(), kRanToEnd);
-  const std::vector<std::u16string> names = TextListOf(script, 0);
-  const std::vector<uint32_t> levels = script.Values(1);
-  ASSERT_GE(names.size(), 2u);
-  ASSERT_EQ(levels.size(), names.size());
-  EXPECT_EQ(names[0], u"HKEY_CURRENT_USER\\");
-  EXPECT_EQ(levels[0], 0u);
-  EXPECT_EQ(levels[1], 1u);
-  bool software = false;
-  for (const std::u16string& name : names) software |= name == u"HKEY_CURRENT_USER\\Software";
-  EXPECT_TRUE(software);
 }
 
 }  // namespace

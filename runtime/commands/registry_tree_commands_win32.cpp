@@ -85,23 +85,26 @@ bool QueryKeyFacts(HKEY key, TKeyFacts* facts) {
 
 // ---- Buffers ----
 
-// The buffers only ever grow during one command; false when memory for a
-// larger one cannot be had.
-bool GrowNameBuffer(TBuildRegTreeIntData* data, uint64_t units) {
-  const uint64_t needed = RoundUp(units, kNameStep);
-  if (needed <= data->NameBufferSize) return true;
-  data->NameBufferPtr.reset(new (std::nothrow) wchar_t[needed]);
-  data->NameBufferSize = data->NameBufferPtr != nullptr ? uint32_t(needed) : 0;
-  return data->NameBufferPtr != nullptr;
+// The buffers only ever grow during one command. False when memory for a
+// larger one cannot be had; the buffer is then left as it was.
+template <typename T>
+bool GrowBuffer(std::unique_ptr<T[]>* buffer, uint32_t* size, uint64_t needed) {
+  if (needed <= *size) return true;
+  T* larger = new (std::nothrow) T[needed];
+  if (larger == nullptr) return false;
+  buffer->reset(larger);
+  *size = uint32_t(needed);
+  return true;
 }
 
+bool GrowNameBuffer(TBuildRegTreeIntData* data, uint64_t units) {
+  return GrowBuffer(&data->NameBufferPtr, &data->NameBufferSize, RoundUp(units, kNameStep));
+}
+
+// Never zero bytes, so that the registry always gets a buffer to fill.
 bool GrowDataBuffer(TBuildRegTreeIntData* data, uint64_t bytes) {
-  // Never zero bytes, so that the registry always gets a buffer to fill.
-  const uint64_t needed = RoundUp(bytes > kDataStep ? bytes : kDataStep, kDataStep);
-  if (needed <= data->DataBufferSize) return true;
-  data->DataBufferPtr.reset(new (std::nothrow) uint8_t[needed]);
-  data->DataBufferSize = data->DataBufferPtr != nullptr ? uint32_t(needed) : 0;
-  return data->DataBufferPtr != nullptr;
+  return GrowBuffer(&data->DataBufferPtr, &data->DataBufferSize,
+                    RoundUp(bytes > kDataStep ? bytes : kDataStep, kDataStep));
 }
 
 bool FitBuffers(TBuildRegTreeIntData* data, const TKeyFacts& facts) {
@@ -113,15 +116,21 @@ bool FitBuffers(TBuildRegTreeIntData* data, const TKeyFacts& facts) {
 }
 
 // After ERROR_MORE_DATA: the key changed since it was asked for its
-// longest name and data. Asks again and grows past what failed, by what the
+// longest name and data. Asks again and grows past what failed, to what the
 // registry now reports or at least twice the buffer that was too small.
-bool RefitBuffers(TBuildRegTreeIntData* data, HKEY key, DWORD reportedData) {
+// 0 with *retry set when the entry can be read again; 0 without it when the
+// key's listing has to end there; 1002 when memory cannot be had.
+TStatus RefitBuffers(TBuildRegTreeIntData* data, HKEY key, DWORD reportedData, bool* retry) {
+  *retry = false;
   TKeyFacts facts;
-  if (!QueryKeyFacts(key, &facts)) return false;
+  if (!QueryKeyFacts(key, &facts)) return kStatusOk;
   const bool dataTooSmall = data->PValueDataList != nullptr && reportedData > data->DataBufferSize;
-  if (dataTooSmall) return FitBuffers(data, facts) && GrowDataBuffer(data, reportedData);
-  if (data->NameBufferSize >= kMaxNameUnits) return false;
-  return FitBuffers(data, facts) && GrowNameBuffer(data, uint64_t(data->NameBufferSize) * 2);
+  if (!dataTooSmall && data->NameBufferSize >= kMaxNameUnits) return kStatusOk;
+  const bool grown = FitBuffers(data, facts) &&
+                     (dataTooSmall ? GrowDataBuffer(data, reportedData)
+                                   : GrowNameBuffer(data, uint64_t(data->NameBufferSize) * 2));
+  *retry = grown;
+  return grown ? kStatusOk : kStatusOutOfMemory;
 }
 
 // ---- Rows ----
@@ -179,7 +188,9 @@ TStatus ListValues(TBuildRegTreeIntData* data, HKEY key, const std::wstring& key
                       withData ? data->DataBufferPtr.get() : nullptr, withData ? &size : nullptr);
     if (result == ERROR_MORE_DATA && retries < kGrowRetries) {
       ++retries;
-      if (!RefitBuffers(data, key, size)) return kStatusOk;
+      bool retry;
+      const TStatus status = RefitBuffers(data, key, size, &retry);
+      if (status != kStatusOk || !retry) return status;
       continue;
     }
     if (result != ERROR_SUCCESS) return kStatusOk;
@@ -208,7 +219,9 @@ TStatus WalkKey(TBuildRegTreeIntData* data, const std::wstring& keyPath,
   if (status != kStatusOk) return status;
   if (!FitBuffers(data, facts)) return kStatusOutOfMemory;
   if (data->ReadValues) status = ListValues(data, key.Get(), keyPath, keyName, facts, level);
-  if (status != kStatusOk) return status;
+  if (status != kStatusOk || level >= data->MaxDepth || level + 1 >= kRegistryDepthLimit) {
+    return status;
+  }
   int retries = 0;
   for (DWORD index = 0;;) {
     DWORD length = data->NameBufferSize;
@@ -216,13 +229,14 @@ TStatus WalkKey(TBuildRegTreeIntData* data, const std::wstring& keyPath,
                                       nullptr, nullptr, nullptr);
     if (result == ERROR_MORE_DATA && retries < kGrowRetries) {
       ++retries;
-      if (!RefitBuffers(data, key.Get(), 0)) return kStatusOk;
+      bool retry;
+      status = RefitBuffers(data, key.Get(), 0, &retry);
+      if (status != kStatusOk || !retry) return status;
       continue;
     }
     if (result != ERROR_SUCCESS) return kStatusOk;
     retries = 0;
     ++index;
-    if (level >= data->MaxDepth || level + 1 >= kRegistryDepthLimit) continue;
     // The walk below reuses the name buffer, so the name is taken out first.
     const std::wstring name(data->NameBufferPtr.get(), length);
     status = WalkKey(data, ChildPath(keyPath, name.data(), length), name, level + 1);
