@@ -19,6 +19,8 @@
 
 namespace {
 
+constexpr int64_t kTicksPerMillisecond = 10000;
+
 TStatus StoreSpecialFolderPath(TScriptContext* context, uint32_t index, uint32_t result) {
   if (index >= kSpecialFolderCount) return kStatusSpecialFolderIndex;
   wchar_t path[MAX_PATH] = {};
@@ -72,7 +74,11 @@ TStatus ConvertFileTime(TScriptContext* context, bool toUtc) {
                   SystemTimeToFileTime(&converted, &out);
   // A time the calendar cannot hold is no file time.
   if (!ok) return kStatusNoItems;
-  return Var_StoreInteger(context, result, FileTimeValue(out));
+  // The calendar record holds whole milliseconds; the 100-ns ticks below
+  // them are the same in every time zone, so they are carried over rather
+  // than lost.
+  const int64_t ticks = v->AsInteger % kTicksPerMillisecond;
+  return Var_StoreInteger(context, result, FileTimeValue(out) + ticks);
 }
 
 }  // namespace

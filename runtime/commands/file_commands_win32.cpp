@@ -41,6 +41,18 @@ TStatus FetchCopyParams(TScriptContext* context, TFetchedPath* source, TFetchedP
   return status;
 }
 
+// The platform refuses to replace a read-only file, but a process with
+// administrator rights may get past that on some file systems; the check
+// keeps a read-only target safe in every case.
+bool IsReadOnlyTarget(const wchar_t* target) {
+  const DWORD attributes = GetFileAttributesW(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+    return false;
+  }
+  SetLastError(ERROR_ACCESS_DENIED);
+  return true;
+}
+
 // A move across volumes cannot be a rename. The copy goes to a temporary name
 // beside the target first, so that an existing target is replaced only once
 // the source is gone, and a source that cannot be deleted leaves everything as
@@ -87,6 +99,7 @@ bool MoveOneFile(const wchar_t* source, const wchar_t* target, bool overwrite) {
     SetLastError(ERROR_ACCESS_DENIED);  // folders move with the tree commands
     return false;
   }
+  if (overwrite && IsReadOnlyTarget(target)) return false;
   if (MoveFileExW(source, target, overwrite ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
   if (GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
   return MoveAcrossVolumes(source, target, overwrite);
@@ -357,8 +370,10 @@ TStatus CmdFileCopy(TScriptContext* context) {
   const TStatus status = FetchCopyParams(context, &source, &target, &overwrite);
   if (status != kStatusOk) return status;
   if (!source.Usable() || !target.Usable()) return kStatusCopyMoveFailed;
-  const BOOL copied = RecordedCall(
-      context, [&] { return CopyFileW(source.Get(), target.Get(), overwrite ? FALSE : TRUE); });
+  const BOOL copied = RecordedCall(context, [&] {
+    if (overwrite && IsReadOnlyTarget(target.Get())) return FALSE;
+    return CopyFileW(source.Get(), target.Get(), overwrite ? FALSE : TRUE);
+  });
   return copied ? kStatusOk : kStatusCopyMoveFailed;
 }
 
