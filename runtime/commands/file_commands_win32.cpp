@@ -271,7 +271,10 @@ TStatus PatchOrCompare(TScriptContext* context, TPatchMode mode) {
   if (status == kStatusOk && remaining % 2 != 0) status = kStatusOddOffset;
   bool match = true;
   int64_t next = 0;
-  for (uint32_t i = 0; status == kStatusOk && i < remaining / 2; ++i) {
+  // A byte that cannot be written into process memory does not stop the
+  // others; every other failure ends the walk.
+  const uint32_t pairs = status == kStatusOk ? remaining / 2 : 0;
+  for (uint32_t i = 0; i < pairs; ++i) {
     uint8_t offsetStatus, byteStatus;
     const int64_t offset = FetchInt64(context, &offsetStatus, 0);
     const int64_t byte = FetchInt64(context, &byteStatus, 0);
@@ -665,9 +668,8 @@ TStatus CmdDiskGetFreeSpace(TScriptContext* context) {
   if (status != kStatusOk) return status;
   if (!path.Usable()) return kStatusFreeSpaceFailed;
   ULARGE_INTEGER free, total, totalFree;
-  if (!RecordedCall(context, [&] {
-        return GetDiskFreeSpaceExW(path.Empty() ? nullptr : path.Get(), &free, &total, &totalFree);
-      })) {
+  if (!RecordedCall(context,
+                    [&] { return GetDiskFreeSpaceExW(path.Get(), &free, &total, &totalFree); })) {
     return kStatusFreeSpaceFailed;
   }
   const int64_t values[3] = {int64_t(free.QuadPart), int64_t(total.QuadPart),
