@@ -86,6 +86,8 @@ class TextScript {
   TextCode W() { return TextCode(gcs_, lds_); }
 
   uint32_t TextAt(const std::u16string& s) { return AddTextConstant(lds_, s); }
+  // Another section of the image (code: flag 1), to be filled before Load.
+  Bytes& AddSection(const std::string& name, uint32_t flag) { return b_.Add(name, flag); }
   uint32_t BlockAt(const std::string& s) {
     return AddBlockConstant(lds_, Bytes(s.begin(), s.end()));
   }
