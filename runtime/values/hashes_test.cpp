@@ -36,6 +36,23 @@ TEST(Crc32, UpdatingInPiecesEqualsOneCall) {
   EXPECT_EQ(CRC32_Final(state), CRC32_Calc("123456789", 9));
 }
 
+// The table-driven update folds eight bytes at a time: every start
+// alignment and every tail length must agree with the CRC taken bit by bit.
+TEST(Crc32, EveryAlignmentAndTailAgreesWithTheBitwiseCrc) {
+  uint8_t bytes[80];
+  for (int i = 0; i < 80; ++i) bytes[i] = uint8_t(i * 37 + 11);
+  for (size_t start = 0; start < 8; ++start) {
+    for (size_t length = 0; length <= 72; ++length) {
+      uint32_t bitwise = 0xFFFFFFFFu;
+      for (size_t i = 0; i < length; ++i) {
+        bitwise ^= bytes[start + i];
+        for (int bit = 0; bit < 8; ++bit) bitwise = (bitwise >> 1) ^ (0xEDB88320u & -(bitwise & 1));
+      }
+      ASSERT_EQ(CRC32_Calc(bytes + start, length), ~bitwise) << start << " " << length;
+    }
+  }
+}
+
 TEST(Md5, Rfc1321TestSuite) {
   EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(Md5Hex("a"), "0cc175b9c0f1b6a831c399e269772661");
