@@ -74,38 +74,6 @@ std::string FileBytes(const std::string& path) {
 
 const Bytes kSectionBytes = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
 
-// Each save replaces what a longer file held before.
-TEST(SectionSaveToFile, WholeFromAnOffsetWithACountAndEmpty) {
-  const std::string path = TempPath("section.bin");
-  const std::u16string file = ToU16(path);
-  struct Case {
-    uint32_t Offset, Count;
-    std::string Expected;
-  };
-  for (const Case& k : {Case{0, 0, "abcdefgh"}, Case{3, 0, "defgh"}, Case{2, 4, "cdef"},
-                        Case{6, 9, "gh"}, Case{8, 0, ""}}) {
-    ASSERT_TRUE(WriteFileBytes(path, Bytes(20, 'z')));
-    TextScript s;
-    s.AddSection("Payload", 0) = kSectionBytes;
-    s.W().Cmd(kSectionSaveToFile).Block("Payload").Text(file).DWord(k.Offset).DWord(k.Count);
-    EXPECT_EQ(s.Run(), kStatusOk);
-    EXPECT_EQ(FileBytes(path), k.Expected) << "offset " << k.Offset << " count " << k.Count;
-  }
-  ASSERT_TRUE(WriteFileBytes(path, Bytes(3, 'z')));
-  TextScript beyond, unknown;
-  beyond.AddSection("Payload", 0) = kSectionBytes;
-  beyond.W().Cmd(kSectionSaveToFile).Block("Payload").Text(file).Byte(9).End();
-  EXPECT_EQ(beyond.Run(), kStatusSectionOffsetBeyondEnd);
-  unknown.W().Cmd(kSectionSaveToFile).Block("Payload").Text(file).End();
-  EXPECT_EQ(unknown.Run(), kStatusSectionNotFound);
-  EXPECT_EQ(FileBytes(path), "zzz");  // neither touched the file
-  DeleteFileA(path.c_str());
-  TextScript folder;
-  folder.AddSection("Payload", 0) = kSectionBytes;
-  folder.W().Cmd(kSectionSaveToFile).Block("Payload").Text(ToU16(TempPath("no\\such\\dir"))).End();
-  EXPECT_EQ(folder.Run(), kStatusFileOpenFailed);
-}
-
 // The handle comes from the test, as a script gets it from a file command.
 TEST(SectionWriteToHandle, WritesFromTheStartAndLeavesTheRestAndTheHandle) {
   const std::string path = TempPath("section_handle.bin");
