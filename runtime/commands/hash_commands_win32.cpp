@@ -6,7 +6,10 @@
 //
 // The raw readers trust the address they are given, as a native function
 // would: an address that cannot be read raises an access violation, which
-// the executor's fault guard turns into the end of the run with 104.
+// the executor's fault guard turns into the end of the run with 104. The
+// guard leaves the command without unwinding it, so the readers hold nothing
+// with a destructor while they read; only a block being read into is lost
+// with such a run.
 #include <windows.h>
 
 #include <cstring>
