@@ -19,8 +19,8 @@
 #include <cstdint>
 
 #include "compiler/compiler_text.h"
-#include "runtime/core/grow_array.h"
-#include "runtime/core/value_kinds.h"
+#include "base/grow_array.h"
+#include "base/value_kinds.h"
 
 // A set of TParamType: bit n stands for ordinal n.
 typedef uint16_t TPTypes;

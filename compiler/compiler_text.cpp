@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "runtime/core/platform.h"
-#include "runtime/values/case_tables.h"
+#include "base/platform.h"
+#include "base/case_tables.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 typedef TGrowArray<char16_t> TCompilerText;  // UTF-16
 typedef TGrowArray<char> TCompilerAnsiText;  // 8-bit, in the ANSI code page

@@ -11,7 +11,7 @@
 #include <type_traits>
 
 #include "compiler/compiler_text.h"
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 // Where a line of ScriptText came from.
 struct TOneScriptLine {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "runtime/core/fatal.h"
+#include "base/fatal.h"
 
 TCompilerWork* EnsureWork(TRawScript* raw) {
   if (raw->Work == nullptr) {

@@ -9,7 +9,7 @@
 #include "compiler/source_reader.h"
 #include "compiler/string_literals.h"
 #include "compiler/text_file.h"
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 struct THashSlot {
   uint64_t Hash;

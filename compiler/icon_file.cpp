@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "tests/compiler_dll/icon_maker.h"
 
 namespace {

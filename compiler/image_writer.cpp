@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/fatal.h"
-#include "runtime/core/platform.h"
-#include "runtime/values/crc64.h"
+#include "base/fatal.h"
+#include "base/platform.h"
+#include "base/crc64.h"
 
 namespace {
 

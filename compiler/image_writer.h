@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "compiler/compiler_types.h"
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 // Sets every section's OffsetInFile. False when the image would not fit the
 // format's 32-bit lengths.

@@ -9,7 +9,7 @@
 #include "compiler/compile_codes.h"
 #include "compiler/sections.h"
 #include "compiler/test_harness.h"
-#include "runtime/values/crc64.h"
+#include "base/crc64.h"
 #include "tests/support/image_builder.h"
 
 namespace {

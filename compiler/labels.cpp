@@ -4,7 +4,7 @@
 #include "compiler/hash_index.h"
 #include "compiler/image_writer.h"
 #include "compiler/sections.h"
-#include "runtime/core/value_kinds.h"
+#include "base/value_kinds.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <cstdint>
 
 #include "compiler/hash_index.h"
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 struct TRawScript;
 

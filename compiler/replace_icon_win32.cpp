@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "compiler/icon_file.h"
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "compiler/compile_codes.h"
 #include "compiler/compiler_work.h"
 #include "compiler/keywords.h"
-#include "runtime/core/fatal.h"
+#include "base/fatal.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "compiler/number_literals.h"
 #include "compiler/sections.h"
 #include "compiler/string_literals.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/value_kinds.h"
+#include "base/platform.h"
+#include "base/value_kinds.h"
 
 namespace {
 

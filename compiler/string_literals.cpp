@@ -1,7 +1,7 @@
 #include "compiler/string_literals.h"
 
 #include "compiler/number_literals.h"
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 
 namespace {
 

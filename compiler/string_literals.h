@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "compiler/compiler_text.h"
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 // Append the literal's bytes (UTF-16 little-endian for "..."). False when the
 // token is shorter than its two quotes.

@@ -1,6 +1,6 @@
 #include "compiler/text_file.h"
 
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "compiler/compiler_text.h"
-#include "runtime/core/grow_array.h"
+#include "base/grow_array.h"
 
 enum TFileReadResult : uint8_t {
   kFileRead = 0,

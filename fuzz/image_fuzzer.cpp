@@ -9,11 +9,11 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/context.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
-#include "runtime/core/platform_posix.h"
+#include "base/platform_posix.h"
 #include "runtime/core/variables.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/context.h"
 #include "runtime/core/image.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
-#include "runtime/values/crc64.h"
+#include "base/platform.h"
+#include "base/status.h"
+#include "base/crc64.h"
 
 namespace {
 

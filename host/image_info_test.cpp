@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "tests/support/image_builder.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "host/image_info.h"
 #include "host/runtime_library.h"
 #include "runtime/core/image.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 
 namespace {
 

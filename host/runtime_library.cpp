@@ -1,6 +1,6 @@
 #include "host/runtime_library.h"
 
-#include "runtime/core/own_path_win32.h"
+#include "base/own_path_win32.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "runtime/core/own_path_win32.h"
-#include "runtime/core/platform.h"
+#include "base/own_path_win32.h"
+#include "base/platform.h"
 #include "runtime/core/runtime_api.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/system_actions.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

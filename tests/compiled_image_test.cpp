@@ -13,7 +13,7 @@
 #include "compiler/image_writer.h"
 #include "compiler/test_harness.h"
 #include "host/image_info.h"
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/context.h"
 #include "runtime/core/image.h"
 #include "tests/support/image_builder.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/commands/dispatch.h"
+#include "runtime/core/dispatch.h"
 #include "runtime/core/image.h"
 
 namespace {

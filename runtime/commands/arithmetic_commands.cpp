@@ -29,9 +29,9 @@
 #include <type_traits>
 
 #include "runtime/commands/commands.h"
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

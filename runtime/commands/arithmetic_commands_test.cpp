@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "runtime/commands/commands.h"
-#include "runtime/core/bytes.h"
-#include "runtime/core/status.h"
+#include "base/bytes.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

@@ -4,8 +4,8 @@
 #include "runtime/commands/commands.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

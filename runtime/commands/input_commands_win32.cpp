@@ -17,7 +17,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/optional_results.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/commands/input_process_test_scripts.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "tests/support/test_process.h"
 
 namespace {

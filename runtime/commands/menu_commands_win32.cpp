@@ -13,7 +13,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/window_refs_win32.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

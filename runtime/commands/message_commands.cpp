@@ -3,8 +3,8 @@
 #include "runtime/commands/commands.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

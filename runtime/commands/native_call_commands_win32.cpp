@@ -24,12 +24,12 @@
 #include <string>
 
 #include "runtime/commands/commands.h"
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/image.h"
 #include "runtime/core/library_list.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

@@ -8,7 +8,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/special_folders.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

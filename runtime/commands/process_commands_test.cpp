@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "runtime/commands/input_process_test_scripts.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "tests/fixtures/fixture_common.h"
 #include "tests/fixtures/fixture_ids.h"
 #include "tests/support/box_watcher.h"

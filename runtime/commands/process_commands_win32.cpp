@@ -21,7 +21,7 @@
 #include "runtime/commands/optional_results.h"
 #include "runtime/commands/process_handles_win32.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

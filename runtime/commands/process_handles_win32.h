@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/types.h"
 #include "runtime/core/variables.h"
 

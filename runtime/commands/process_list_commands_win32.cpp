@@ -19,7 +19,7 @@
 #include "runtime/commands/optional_results.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/library_list.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/unified_array.h"

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <random>
 
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 
 namespace {
 

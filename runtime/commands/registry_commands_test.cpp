@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/commands/test_script_support.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 

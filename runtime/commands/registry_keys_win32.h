@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/types.h"
 #include "runtime/values/unified_array.h"
 

@@ -14,9 +14,9 @@
 #include "runtime/commands/test_script_support.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/library_list.h"
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 #include "runtime/core/runtime_api.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "tests/support/system_action_recorder.h"
 
 namespace {

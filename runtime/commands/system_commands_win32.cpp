@@ -11,7 +11,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/library_list.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/system_actions.h"
 #include "runtime/core/variables.h"
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/types.h"
 #include "tests/support/loaded_image.h"
 

@@ -1,7 +1,7 @@
 #include "runtime/commands/text_command_support.h"
 
-#include "runtime/core/bytes.h"
-#include "runtime/core/status.h"
+#include "base/bytes.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 
 TStatus FetchDWORDOr(TScriptContext* context, uint32_t fallback, uint32_t* value) {

@@ -9,10 +9,10 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
-#include "runtime/values/case_tables.h"
+#include "base/case_tables.h"
 #include "runtime/values/text.h"
 
 namespace {

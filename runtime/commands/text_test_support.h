@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

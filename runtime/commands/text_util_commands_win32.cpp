@@ -15,7 +15,7 @@
 #include "runtime/commands/text_command_support.h"
 #include "runtime/commands/window_refs_win32.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"

@@ -7,8 +7,8 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/random_generator.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // loudly with a status of their own instead of pretending to succeed. The
 // executor steps over their parameters.
 #include "runtime/commands/commands.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 
 TStatus CmdNotBuilt(TScriptContext*) { return kStatusNotBuilt; }
 

@@ -4,7 +4,7 @@
 // pops the frame before it returns; globals are allocated once at the start.
 #include "runtime/commands/commands.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "runtime/commands/window_refs_win32.h"
 #include "runtime/commands/window_test_scripts.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "tests/fixtures/fixture_ids.h"
 
 namespace {

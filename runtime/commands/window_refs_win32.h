@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/types.h"
 
 inline HWND WindowFromValue(uint32_t value) {

@@ -1,6 +1,6 @@
 #include "runtime/core/clock_restore.h"
 
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 #include "runtime/core/system_actions.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "runtime/core/image.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
+#include "base/platform.h"
+#include "base/status.h"
 
 TStatus InitContext(TScriptContext* context, uint8_t* image, uint32_t length) {
   std::memset(static_cast<void*>(context), 0, sizeof *context);

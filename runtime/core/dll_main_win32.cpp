@@ -4,7 +4,7 @@
 // unload steps.
 #include <windows.h>
 
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 #include "runtime/core/runtime_api.h"
 #include "runtime/core/system_actions.h"
 

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/commands/dispatch.h"
-#include "runtime/core/bytes.h"
+#include "runtime/core/dispatch.h"
+#include "base/bytes.h"
 #include "runtime/core/fault_guard.h"
 #include "runtime/core/image.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 
 const char16_t kRuntimeSignature[] = u"Zorvat runtime 2313";

@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "runtime/commands/commands.h"
-#include "runtime/commands/dispatch.h"
+#include "runtime/core/dispatch.h"
 #include "runtime/core/fault_guard.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "tests/support/box_recorder.h"
 #include "tests/support/loaded_image.h"

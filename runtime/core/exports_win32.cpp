@@ -7,7 +7,7 @@
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
 #include "runtime/core/runtime_api.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 
 extern "C" {

@@ -2,7 +2,7 @@
 // native build are bugs for the sanitizers to report, not statuses.
 #include "runtime/core/fault_guard.h"
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 
 TStatus RunGuarded(TGuardedBody body, TScriptContext* context) {
   try {

@@ -11,7 +11,7 @@
 #include <csetjmp>
 
 #include "runtime/core/fault_guard.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "runtime/core/fetch.h"
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/image.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

@@ -15,8 +15,8 @@
 
 #include <cstdint>
 
-#include "runtime/core/bytes.h"
-#include "runtime/core/status.h"
+#include "base/bytes.h"
+#include "base/status.h"
 #include "runtime/core/types.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/unified_array.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

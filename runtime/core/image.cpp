@@ -6,12 +6,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runtime/commands/dispatch.h"
-#include "runtime/core/bytes.h"
-#include "runtime/core/fatal.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
-#include "runtime/values/crc64.h"
+#include "runtime/core/dispatch.h"
+#include "base/bytes.h"
+#include "base/fatal.h"
+#include "base/platform.h"
+#include "base/status.h"
+#include "base/crc64.h"
 
 namespace {
 

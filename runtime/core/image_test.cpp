@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/context.h"
-#include "runtime/core/status.h"
-#include "runtime/values/crc64.h"
+#include "base/status.h"
+#include "base/crc64.h"
 #include "tests/support/image_builder.h"
 
 namespace {

@@ -7,8 +7,8 @@
 // the runtime's unload (which frees the list) runs inside the loader.
 #include <windows.h>
 
-#include "runtime/core/fatal.h"
-#include "runtime/core/grow_array.h"
+#include "base/fatal.h"
+#include "base/grow_array.h"
 #include "runtime/core/library_list.h"
 #include "runtime/values/text.h"
 

@@ -5,7 +5,7 @@
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
 #include "runtime/core/library_list.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 
 TStatus LoadAndExecute(const char16_t* fileName, const char* sectionName) {
   uint8_t* image = nullptr;

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 
 // The outcome of a call that the system may not offer.
 enum TActionResult : uint32_t {

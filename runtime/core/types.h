@@ -6,11 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runtime/core/grow_array.h"
-#include "runtime/core/value_kinds.h"
+#include "base/grow_array.h"
+#include "base/status.h"
+#include "base/value_kinds.h"
 #include "runtime/values/unified_array.h"
 
-// A status is 0 for success; the codes are listed in runtime/core/status.h.
+// A status is 0 for success; the codes are listed in base/status.h.
 typedef uint32_t TStatus;
 
 // A script variable: a kind and one value. Array kinds own the array that

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "runtime/core/bytes.h"
-#include "runtime/core/status.h"
+#include "base/bytes.h"
+#include "base/status.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
@@ -169,6 +169,12 @@ TStatus GetVarDWORDOrFirst(TScriptContext* context, uint32_t reference, uint32_t
     default:
       return kStatusWrongKind;
   }
+}
+
+void* UA_ItemPtr(const TZorvatVariable* value, uint32_t index) {
+  if (!VarKindHasItems(value->VarType) || value->UA == nullptr) return nullptr;
+  if (index >= UA_ItemCount(value->UA, value->VarType)) return nullptr;
+  return UA_Data(value->UA) + uint64_t(index) * value->UA->ElemSize;
 }
 
 void* VarItemPtr(TScriptContext* context, uint32_t reference, uint32_t index) {

@@ -69,6 +69,9 @@ TStatus GetVarArray(TScriptContext* context, uint32_t reference, TVarType kind,
 // vtInteger or vtDWORD as GetVarDWORD; a DWORD array's first item (1011 when
 // empty); any other kind and a missing variable 1004.
 TStatus GetVarDWORDOrFirst(TScriptContext* context, uint32_t reference, uint32_t* value);
+// Address of item `index` of a variable's array value, or null when the index
+// is not below the item count or the kind has no items.
+void* UA_ItemPtr(const TZorvatVariable* value, uint32_t index);
 // Address of item i of the variable's array, or null; with the span form also
 // the number of items from i to the end.
 void* VarItemPtr(TScriptContext* context, uint32_t reference, uint32_t index);

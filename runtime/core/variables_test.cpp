@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
@@ -203,3 +203,16 @@ TEST(Variables, WritingACopyLeavesTheConstantIntact) {
 }
 
 }  // namespace
+
+TEST(Variables, ItemPtrStopsAtTheItemCount) {
+  TZorvatVariable v{};
+  v.VarType = vtUnicodeString;
+  v.UA = UA_New(3, 2);  // "ab" and its terminator
+  EXPECT_EQ(UA_ItemPtr(&v, 0), UA_Data(v.UA));
+  EXPECT_EQ(UA_ItemPtr(&v, 1), UA_Data(v.UA) + 2);
+  EXPECT_EQ(UA_ItemPtr(&v, 2), nullptr);  // the terminator is not an item
+  v.VarType = vtDWORD;
+  EXPECT_EQ(UA_ItemPtr(&v, 0), nullptr);
+  v.VarType = vtUnicodeString;
+  UA_Free(&v.UA);
+}

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "runtime/values/case_tables.h"
+#include "base/case_tables.h"
 #include "runtime/values/mapped_search.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 #include "runtime/values/block.h"
-#include "runtime/values/case_tables.h"
+#include "base/case_tables.h"
 #include "runtime/values/mapped_search.h"
 
 namespace {

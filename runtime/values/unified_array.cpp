@@ -3,9 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/bytes.h"
-#include "runtime/core/fatal.h"
-#include "runtime/core/types.h"
+#include "base/bytes.h"
+#include "base/fatal.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
@@ -165,12 +164,6 @@ uint32_t UA_ItemCount(const TArrayHeader* a, TVarType kind) {
     default:
       return a->ElemCount;
   }
-}
-
-void* UA_ItemPtr(const TZorvatVariable* value, uint32_t index) {
-  if (!VarKindHasItems(value->VarType) || value->UA == nullptr) return nullptr;
-  if (index >= UA_ItemCount(value->UA, value->VarType)) return nullptr;
-  return UA_Data(value->UA) + uint64_t(index) * value->UA->ElemSize;
 }
 
 PArrayHeader UA_Slice(const TArrayHeader* a, TVarType kind, uint32_t index, uint32_t n) {

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "runtime/core/value_kinds.h"
+#include "base/value_kinds.h"
 
 struct TArrayHeader {
   uint32_t ElemSize;
@@ -26,8 +26,6 @@ struct TArrayHeader {
 };
 typedef TArrayHeader* PArrayHeader;
 static_assert(sizeof(TArrayHeader) == 16);
-
-struct TZorvatVariable;
 
 constexpr uint32_t kDynamic = 0xFFFFFFFFu;
 constexpr uint32_t kCapacityStep = 32;
@@ -71,10 +69,6 @@ void UA_Free(PArrayHeader* slot);
 // The item count of an array of the given value kind (texts and blocks do not
 // count their terminator); 0 for a null array.
 uint32_t UA_ItemCount(const TArrayHeader* a, TVarType kind);
-
-// Address of item `index` of a variable's array value, or null when the index
-// is not below the item count or the kind has no items.
-void* UA_ItemPtr(const TZorvatVariable* value, uint32_t index);
 
 // A new array of the same kind holding items [index, index + min(n, count -
 // index)); null when index >= count or the array is absent, or on a size

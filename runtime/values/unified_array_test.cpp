@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "runtime/core/bytes.h"
-#include "runtime/core/types.h"
+#include "base/bytes.h"
 
 namespace {
 
@@ -102,19 +101,6 @@ TEST(UnifiedArray, ItemCountSubtractsTerminators) {
   EXPECT_EQ(UA_ItemCount(&block, vtBinBlock), 0u);
   EXPECT_EQ(UA_ItemCount(&block, vtDWORDArray), 2u);
   EXPECT_EQ(UA_ItemCount(nullptr, vtIntArray), 0u);
-}
-
-TEST(UnifiedArray, ItemPtrStopsAtTheItemCount) {
-  TZorvatVariable v{};
-  v.VarType = vtUnicodeString;
-  v.UA = UA_New(3, 2);  // "ab" and its terminator
-  EXPECT_EQ(UA_ItemPtr(&v, 0), UA_Data(v.UA));
-  EXPECT_EQ(UA_ItemPtr(&v, 1), UA_Data(v.UA) + 2);
-  EXPECT_EQ(UA_ItemPtr(&v, 2), nullptr);  // the terminator is not an item
-  v.VarType = vtDWORD;
-  EXPECT_EQ(UA_ItemPtr(&v, 0), nullptr);
-  v.VarType = vtUnicodeString;
-  UA_Free(&v.UA);
 }
 
 TEST(UnifiedArray, AppendWritesCopiesAfterExistingItems) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/context.h"
 #include "runtime/core/image.h"
 #include "runtime/core/runtime_api.h"

@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
-#include "runtime/core/bytes.h"
+#include "base/bytes.h"
 #include "runtime/core/image.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "tests/compiler_dll/compiler_library.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/test_process.h"

@@ -11,7 +11,7 @@
 
 #include "compiler/compilation.h"
 #include "compiler/test_harness.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/image_builder.h"

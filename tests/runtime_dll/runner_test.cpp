@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/test_process.h"

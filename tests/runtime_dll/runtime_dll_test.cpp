@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/executor.h"
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"

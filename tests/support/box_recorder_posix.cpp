@@ -1,6 +1,6 @@
 #include <mutex>
 
-#include "runtime/core/platform_posix.h"
+#include "base/platform_posix.h"
 #include "tests/support/box_recorder.h"
 
 struct BoxRecorder::Impl {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/values/crc64.h"
+#include "base/crc64.h"
 
 #ifdef _WIN32
 #include <process.h>

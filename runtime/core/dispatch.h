@@ -1,6 +1,7 @@
 // The dispatch table: for every command code 0..363 the handler and the
-// parameter count that preparation checks instructions against. Generated
-// from command_table.def.
+// parameter count that preparation checks instructions against. The core
+// declares it so that it never includes the commands; runtime/commands/
+// defines it, generated from command_table.def.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "runtime/values/case_tables.h"
+#include "base/case_tables.h"
 
 #include <gtest/gtest.h>
 

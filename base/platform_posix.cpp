@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/core/fatal.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/platform_posix.h"
+#include "base/fatal.h"
+#include "base/platform.h"
+#include "base/platform_posix.h"
 
 namespace {
 

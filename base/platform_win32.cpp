@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "runtime/core/fatal.h"
-#include "runtime/core/platform.h"
+#include "base/fatal.h"
+#include "base/platform.h"
 
 namespace {
 

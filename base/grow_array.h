@@ -8,7 +8,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "runtime/core/fatal.h"
+#include "base/fatal.h"
 
 template <typename T>
 struct TGrowArray {

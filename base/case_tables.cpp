@@ -1,6 +1,6 @@
-#include "runtime/values/case_tables.h"
+#include "base/case_tables.h"
 
-#include "runtime/core/platform.h"
+#include "base/platform.h"
 
 namespace {
 

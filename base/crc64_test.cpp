@@ -1,4 +1,4 @@
-#include "runtime/values/crc64.h"
+#include "base/crc64.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// What every handler, loader step and export returns: 0 for success, else one
+// of the codes below.
+typedef uint32_t TStatus;
+
 enum : uint32_t {
   kStatusOk = 0,  // success
   kStatusNoImage = 1,  // image file cannot be opened or read, or holds no image
