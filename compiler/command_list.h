@@ -20,6 +20,7 @@
 
 #include "compiler/compiler_text.h"
 #include "base/grow_array.h"
+#include "base/image_format.h"
 #include "base/value_kinds.h"
 
 // A set of TParamType: bit n stands for ordinal n.
@@ -28,7 +29,7 @@ constexpr TPTypes KindBit(TParamType kind) {
   return TPTypes(1u << kind);
 }
 
-constexpr uint32_t kOpenEndedParams = 0x7FFFFFFD;
+constexpr uint32_t kOpenEndedParams = kOpenEnded;
 
 struct TParamInfo {
   TPTypes PType;

@@ -10,6 +10,7 @@
 // declaring either a byte or a 32-bit boolean read it right.
 #include <windows.h>
 
+#include "base/image_format.h"
 #include "compiler/command_list.h"
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
@@ -18,8 +19,6 @@
 #include "compiler/replace_icon_win32.h"
 
 namespace {
-
-constexpr int32_t kCompilerKernelVersion = 2310;
 
 // A missing path is a file that cannot be opened, not a crash.
 const char16_t* PathOrEmpty(const char16_t* path) {
@@ -55,7 +54,7 @@ int32_t CompileFile(const char16_t* source, const char16_t* output, TRawScript* 
 extern "C" {
 
 int32_t __stdcall ZcKernelVersion() {
-  return kCompilerKernelVersion;
+  return kCompilerVersion;
 }
 
 int32_t __stdcall ZcInitializeCompiler(const char16_t* commandListPath) {

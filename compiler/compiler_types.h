@@ -12,6 +12,7 @@
 
 #include "compiler/compiler_text.h"
 #include "base/grow_array.h"
+#include "base/image_format.h"
 
 // Where a line of ScriptText came from.
 struct TOneScriptLine {
@@ -47,7 +48,6 @@ struct TCompSection {
   TCompilerTextList Labels;              // names in order of definition, duplicates kept
   TGrowArray<TOneLabelInfo> LabelsInfo;  // parallel to Labels
 };
-constexpr uint32_t kCodeSectionFlag = 1;
 
 // The three sections that always exist, in this order.
 constexpr uint32_t kLdsSection = 0;

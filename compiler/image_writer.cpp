@@ -4,17 +4,15 @@
 #include <cstring>
 
 #include "base/fatal.h"
+#include "base/image_format.h"
 #include "base/platform.h"
 #include "base/crc64.h"
 
 namespace {
 
-constexpr char kMagic[8] = {'_', 'Z', 'o', 'r', 'v', 'a', 't', '_'};
-constexpr uint32_t kTrailerBytes = 12;  // checksum and length
-
 // Directory bytes and section bytes of the image, in 64-bit arithmetic.
 uint64_t HeaderSize(const TRawScript* raw) {
-  uint64_t size = sizeof kMagic + 4;
+  uint64_t size = sizeof kImageMagic + 4;
   for (uint32_t i = 0; i < raw->Sections.Count; ++i) {
     const TCompSection& s = raw->Sections.Items[i];
     if (s.Size > 0) size += uint64_t(s.SectionName.Count) + 9;
@@ -23,7 +21,7 @@ uint64_t HeaderSize(const TRawScript* raw) {
 }
 
 bool FitsFormat(const TRawScript* raw) {
-  uint64_t total = HeaderSize(raw) + kTrailerBytes;
+  uint64_t total = HeaderSize(raw) + kImageTrailerLength;
   for (uint32_t i = 0; i < raw->Sections.Count; ++i) total += raw->Sections.Items[i].Size;
   return total <= 0xFFFFFFFFu;
 }
@@ -51,7 +49,7 @@ struct TImageOutput {
 bool WriteDirectory(const TRawScript* raw, TImageOutput& out) {
   uint32_t count = 0;
   for (uint32_t i = 0; i < raw->Sections.Count; ++i) count += raw->Sections.Items[i].Size > 0;
-  if (!out.Write(kMagic, sizeof kMagic) || !out.WriteU32(count)) return false;
+  if (!out.Write(kImageMagic, sizeof kImageMagic) || !out.WriteU32(count)) return false;
   for (uint32_t i = 0; i < raw->Sections.Count; ++i) {
     const TCompSection& s = raw->Sections.Items[i];
     if (s.Size == 0) continue;
@@ -116,7 +114,7 @@ bool WriteCompiledImage(const TRawScript* raw, TImageSink sink, void* context) {
     const TCompSection& s = raw->Sections.Items[i];
     if (s.Size > 0 && !out.Write(s.Ptr, s.Size)) return false;
   }
-  const uint64_t crc = raw->CRC64_Needed ? out.Crc : 0xFFFFFFFFFFFFFFFFull;
+  const uint64_t crc = raw->CRC64_Needed ? out.Crc : kNoChecksum;
   return out.WriteU32(uint32_t(crc)) && out.WriteU32(uint32_t(crc >> 32)) &&
          out.WriteU32(out.Count);
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/image_format.h"
 #include "compiler/compiler_work.h"
 #include "compiler/sections.h"
 
@@ -122,7 +123,7 @@ void NoteHeader(TLongDataIndex& index, const uint8_t* lds, uint32_t start) {
   const uint8_t* h = lds + start;
   const uint32_t elemSize = LoadU32Le(h);
   const uint32_t count = LoadU32Le(h + 4);
-  if ((elemSize != 1 && elemSize != 2) || count == 0 || LoadU32Le(h + 8) != count ||
+  if ((elemSize != kByteElemSize && elemSize != kCharElemSize) || count == 0 || LoadU32Le(h + 8) != count ||
       LoadU32Le(h + 12) != 0) {
     return;
   }

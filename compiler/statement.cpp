@@ -10,6 +10,7 @@
 #include "compiler/sections.h"
 #include "compiler/string_literals.h"
 #include "base/platform.h"
+#include "base/image_format.h"
 #include "base/value_kinds.h"
 
 namespace {
@@ -59,7 +60,7 @@ uint32_t CompileHexBlock(TRawScript* raw, TTextSpan token, TPTypes allowed) {
   if (!Allows(allowed, ptBinBlock)) return kCompileKindNotAllowed;
   TGrowArray<uint8_t>& payload = Payload(raw);
   if (!AppendHexBlock(token, &payload)) return kCompileOddHexDigits;
-  EmitLongData(raw, ptBinBlock, payload, 1);
+  EmitLongData(raw, ptBinBlock, payload, kByteElemSize);
   return kCompileOk;
 }
 
@@ -71,9 +72,9 @@ uint32_t CompileDoubleQuoted(TRawScript* raw, TTextSpan token, TPTypes allowed,
   TGrowArray<uint8_t>& payload = Payload(raw);
   if (!AppendDoubleQuoted(token, &payload)) return kCompileShortString;
   if (asText) {
-    EmitLongData(raw, ptUnicodeString, payload, 2);
+    EmitLongData(raw, ptUnicodeString, payload, kCharElemSize);
   } else {
-    EmitLongData(raw, ptBinBlock, payload, 1);
+    EmitLongData(raw, ptBinBlock, payload, kByteElemSize);
   }
   return kCompileOk;
 }
@@ -84,7 +85,7 @@ uint32_t CompileSingleQuoted(TRawScript* raw, TTextSpan token, TPTypes allowed) 
   }
   TGrowArray<uint8_t>& payload = Payload(raw);
   if (!AppendSingleQuoted(token, &payload)) return kCompileShortString;
-  EmitLongData(raw, ptBinBlock, payload, 1);
+  EmitLongData(raw, ptBinBlock, payload, kByteElemSize);
   return kCompileOk;
 }
 

@@ -26,7 +26,7 @@ void Append(std::string& out, const char* format, ...) {
 
 void DescribeChecksum(const uint8_t* image, uint32_t length, std::string& report) {
   uint64_t stored = LoadU64(image + length - kImageTrailerLength);
-  if (stored == 0xFFFFFFFFFFFFFFFFull) {
+  if (stored == kNoChecksum) {
     report += "checksum: none (all 0xFF)\n";
     return;
   }

@@ -75,7 +75,7 @@ TStatus FindCodeSection(TScriptContext* context, uint32_t* start) {
   for (uint32_t k = 0; k < context->SectionCount; ++k) {
     const TSection& section = context->SectionIndex[k];
     if (std::strcmp(section.Name, wanted) != 0) continue;
-    if (section.SectionFlag != 1) return kStatusSectionNotCode;
+    if (section.SectionFlag != kCodeSectionFlag) return kStatusSectionNotCode;
     *start = SectionOffset(context, &section);
     return kStatusOk;
   }

@@ -56,15 +56,15 @@ TVarType ParamKindToVarKind(TParamType kind) {
 uint32_t VarKindElemSize(TVarType kind) {
   switch (kind) {
     case vtIntArray:
-      return 8;
+      return kIntElemSize;
     case vtExtArray:
-      return 10;
+      return kExtElemSize;
     case vtBinBlock:
-      return 1;
+      return kByteElemSize;
     case vtDWORDArray:
-      return 4;
+      return kDWORDElemSize;
     case vtUnicodeString:
-      return 2;
+      return kCharElemSize;
     case vtBinBlockList:
     case vtUnicodeStringList:
       return kListElemSize;

@@ -11,7 +11,9 @@
 #include "base/status.h"
 #include "runtime/core/variables.h"
 
-const char16_t kRuntimeSignature[] = u"Zorvat runtime 2313";
+#define ZV_TEXT(x) #x
+#define ZV_VERSION_TEXT(x) ZV_TEXT(x)
+const char16_t kRuntimeSignature[] = u"Zorvat runtime " ZV_VERSION_TEXT(ZORVAT_RUNTIME_VERSION);
 
 namespace {
 
@@ -107,7 +109,7 @@ TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   if (status != kStatusOk) return status;
   const TSection* section = FindImageSection(context, sectionName ? sectionName : "GCS");
   if (section == nullptr) return kStatusNoSuchSection;
-  if ((section->SectionFlag & 1) == 0) return kStatusNotCodeSection;
+  if ((section->SectionFlag & kCodeSectionFlag) == 0) return kStatusNotCodeSection;
   const uint32_t start = SectionOffset(context, section);
   context->IP = start;
   context->CodeStart = start;

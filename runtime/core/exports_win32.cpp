@@ -12,7 +12,7 @@
 
 extern "C" {
 
-int32_t __stdcall ZvKernelVersion() { return kKernelVersion; }
+int32_t __stdcall ZvKernelVersion() { return kRuntimeVersion; }
 
 TStatus __stdcall ZvLoadAndExecute(const char16_t* fileName, const char* sectionName) {
   if (fileName == nullptr) return kStatusNoImage;

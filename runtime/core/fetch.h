@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "base/bytes.h"
+#include "base/image_format.h"
 #include "base/status.h"
 #include "runtime/core/types.h"
 #include "runtime/core/variables.h"
@@ -95,8 +96,9 @@ constexpr uint8_t kNoParam = 0xFF;
 struct TParamSteps {
   uint8_t Step[256];
   constexpr TParamSteps() : Step() {
-    constexpr uint8_t kPayload[15] = {0, 8, 10, 4, 4, 4, 4, 4, 4, 4, 0, 1, 2, 4, 4};
-    for (int k = 0; k < 256; ++k) Step[k] = k < 15 ? uint8_t(1 + kPayload[k]) : 1;
+    for (unsigned k = 0; k < 256; ++k) {
+      Step[k] = k < kParamTypeCount ? uint8_t(1 + kParamPayloadSize[k]) : 1;
+    }
     Step[ptEndOfParam] = 0;
   }
 };

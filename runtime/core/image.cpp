@@ -25,7 +25,7 @@ TStatus CheckFrame(const uint8_t* image, uint32_t length) {
 
 TStatus CheckChecksum(const uint8_t* image, uint32_t length) {
   uint64_t stored = LoadU64(image + length - kImageTrailerLength);
-  if (stored == 0xFFFFFFFFFFFFFFFFull) return kStatusOk;
+  if (stored == kNoChecksum) return kStatusOk;
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
   return kStatusOk;  // lets the fuzzer past the checksum
 #else
@@ -181,21 +181,6 @@ TStatus CheckLabelSlots(TPrepareState& s, const std::vector<TSectionSpan>& spans
   return kStatusOk;
 }
 
-uint32_t ConstantElemSize(uint8_t kind) {
-  switch (kind) {
-    case ptIntArray:
-      return 8;
-    case ptExtArray:
-      return 10;
-    case ptBinBlock:
-      return 1;
-    case ptUnicodeString:
-      return 2;
-    default:  // DWORD arrays and both list kinds
-      return 4;
-  }
-}
-
 // A constant found valid, to be copied into the pool.
 struct TPoolEntry {
   uint32_t LdsOffset;
@@ -297,7 +282,7 @@ TStatus BuildConstantPool(TPrepareState& s, TPreparedImage* prepared) {
 }
 
 bool IsJumpTable(const TSection& section) {
-  return (section.SectionFlag & 1) == 0 && std::strcmp(section.Name, "JTS") == 0;
+  return (section.SectionFlag & kCodeSectionFlag) == 0 && std::strcmp(section.Name, "JTS") == 0;
 }
 
 }  // namespace
@@ -406,7 +391,7 @@ TStatus PrepareImage(TScriptContext* context) {
                   {}};
   for (uint32_t k = 0; k < context->SectionCount; ++k) {
     const TSection& section = context->SectionIndex[k];
-    if ((section.SectionFlag & 1) == 0) continue;
+    if ((section.SectionFlag & kCodeSectionFlag) == 0) continue;
     TStatus status = WalkCodeSection(s, SectionOffset(context, &section), section.SectionLength);
     if (status != kStatusOk) return status;
   }
@@ -415,7 +400,7 @@ TStatus PrepareImage(TScriptContext* context) {
     const TSection& section = context->SectionIndex[k];
     uint32_t start = SectionOffset(context, &section);
     if (section.SectionLength > 0) {
-      spans.push_back({start, start + section.SectionLength, (section.SectionFlag & 1) != 0});
+      spans.push_back({start, start + section.SectionLength, (section.SectionFlag & kCodeSectionFlag) != 0});
     }
   }
   for (uint32_t k = 0; k < context->SectionCount; ++k) {

@@ -1,34 +1,5 @@
-// The bytecode image: what the compiler writes and the runtime loads, checks,
-// prepares and runs. All integers are little-endian.
-//
-//   offset 0        8           12                              L-12      L-4   L
-//   +--------------+-----------+------------------------------+---------+-----+
-//   | "_Zorvat_"   | u32 count | directory | section bytes    | CRC-64  | L-4 |
-//   +--------------+-----------+------------------------------+---------+-----+
-//
-//   directory entry:  name bytes, 0 | u32 SectionFlag (bit 0: code) | u32 length
-//   Sections follow the directory back to back, in directory order; an entry
-//   holds no offset. The checksum covers bytes [0, L-12); all 0xFF means "none".
-//
-//   instruction:  u32 command code (0..363) | parameter | parameter | ...
-//   parameter:    u8 kind (TParamType) | payload of kParamPayloadSize[kind] bytes
-//
-//   kind  payload                       kind  payload
-//    0 default          -                 8 DWORD array     u32 "LDS" offset
-//    1 integer          i64               9 variable        u32 reference
-//    2 extended         80-bit float     10 end of list     -
-//    3 integer array    u32 "LDS" offset 11 byte            i8
-//    4 float array      u32 "LDS" offset 12 word            i16
-//    5 binary block     u32 "LDS" offset 13 text            u32 "LDS" offset
-//    6 block list       u32 "LDS" offset 14 text list       u32 "LDS" offset
-//    7 DWORD            u32 (also a label slot)
-//
-//   A fixed-count instruction carries exactly its count of parameters, or
-//   fewer followed by a kind-10 byte; an open-ended one ends with kind 10.
-//
-//   "LDS" (data) holds constants as unified arrays with IsDynamic 0; "JTS"
-//   (data) lists the image offsets of the 4-byte label slots; "GCS" (code) is
-//   run when the host names no section.
+// Loading, checking and preparing an image. Its byte layout is in
+// base/image_format.h.
 //
 // Nothing in an image is trusted. Loading checks the frame, checksum and
 // directory; preparation walks every code section and checks each
@@ -47,21 +18,8 @@
 
 #include <cstdint>
 
+#include "base/image_format.h"
 #include "runtime/core/types.h"
-
-constexpr char kImageMagic[8] = {'_', 'Z', 'o', 'r', 'v', 'a', 't', '_'};
-constexpr uint32_t kImageMinLength = 24;
-constexpr uint32_t kImageTrailerLength = 12;  // checksum + length
-constexpr uint32_t kOpenEnded = 0x7FFFFFFD;
-
-// Payload size of each parameter kind; kinds above 14 are invalid.
-constexpr uint8_t kParamPayloadSize[kParamTypeCount] = {0, 8, 10, 4, 4, 4, 4, 4,
-                                                        4, 4, 0, 1, 2, 4, 4};
-
-inline bool IsLongDataKind(uint8_t kind) {
-  return (kind >= ptIntArray && kind <= ptBinBlockList) || kind == ptDWORDArray ||
-         kind == ptUnicodeString || kind == ptUnicodeStringList;
-}
 
 // What preparation learned about the code, owned by the context.
 struct TCodeBounds {

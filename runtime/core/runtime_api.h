@@ -6,8 +6,6 @@
 
 #include "runtime/core/types.h"
 
-constexpr int32_t kKernelVersion = 2313;
-
 // Reads the image from the end of `fileName`, checks, prepares and runs the
 // named code section ("GCS" for null), and frees everything it made on every
 // path. The result is the load or check status (1, 2, 3, 21, 22), 23, 104,

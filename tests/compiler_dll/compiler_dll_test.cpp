@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/image_format.h"
 #include "base/bytes.h"
 #include "runtime/core/context.h"
 #include "runtime/core/image.h"
@@ -89,7 +90,7 @@ std::vector<uint32_t> CommandCodes(const TScriptContext& context, const char* se
 }
 
 TEST_F(CompilerLibrary, EveryCommandOfTheTableCompilesToItsCode) {
-  EXPECT_EQ(KernelVersion(), 2310);
+  EXPECT_EQ(KernelVersion(), kCompilerVersion);
   std::string script;
   std::vector<uint32_t> expected;
   for (const TTableRow& row : kTable) {

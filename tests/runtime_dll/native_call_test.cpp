@@ -11,6 +11,7 @@
 
 #include "compiler/compilation.h"
 #include "compiler/test_harness.h"
+#include "base/image_format.h"
 #include "base/status.h"
 #include "runtime/core/variables.h"
 #include "tests/support/box_watcher.h"
@@ -96,7 +97,7 @@ TEST(NativeProgram, LibraryStoresThroughTheRunnersOwnExports) {
 
   TBoxWatchOptions boxes;
   boxes.ProcessId = 0;
-  boxes.Caption = L"Zorvat runtime 2313";
+  boxes.Caption = L"Zorvat runtime " + std::to_wstring(kRuntimeVersion);
   BoxWatcher watcher(boxes);
   TestProcess process;
   ASSERT_TRUE(process.Start(path.Path(), {}));

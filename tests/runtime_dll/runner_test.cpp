@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/image_format.h"
 #include "base/status.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/image_builder.h"
@@ -40,7 +41,7 @@ DWORD RunProgram(const std::wstring& path) {
 TBoxWatchOptions RuntimeBoxes() {
   TBoxWatchOptions options;
   options.ProcessId = 0;
-  options.Caption = L"Zorvat runtime 2313";
+  options.Caption = L"Zorvat runtime " + std::to_wstring(kRuntimeVersion);
   return options;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/executor.h"
+#include "base/image_format.h"
 #include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
@@ -39,7 +40,7 @@ std::wstring WriteImage(const Bytes& image, const TempFile& file) {
 TEST(RuntimeLibrary, ExportsTheVersion) {
   Runtime runtime;
   ASSERT_NE(runtime.module, nullptr);
-  EXPECT_EQ(runtime.Get<TKernelVersion>("KernelVersion")(), 2313);
+  EXPECT_EQ(runtime.Get<TKernelVersion>("KernelVersion")(), kRuntimeVersion);
 }
 
 TEST(RuntimeLibrary, LoadAndExecuteStatuses) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/image_format.h"
 #include "base/crc64.h"
 
 #ifdef _WIN32
@@ -133,7 +134,7 @@ uint32_t ImageBuilder::OffsetOf(const std::string& name) const {
 }
 
 Bytes ImageBuilder::Build(bool checksum) const {
-  Bytes image = {'_', 'Z', 'o', 'r', 'v', 'a', 't', '_'};
+  Bytes image(kImageMagic, kImageMagic + sizeof kImageMagic);
   PutU32(image, uint32_t(sections_.size()));
   for (const TestSection& s : sections_) {
     image.insert(image.end(), s.Name.begin(), s.Name.end());
