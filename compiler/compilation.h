@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "compiler/compiler_types.h"
+#include "include/zorvat_compiler.h"
 
 // Reads the command-list file and the keyword file beside it: 0; -1 when the
 // command-list file cannot be read, or the keyword file cannot be read or is
@@ -36,5 +37,5 @@ uint32_t CompileSourceFile(TRawScript* raw, const char16_t* sourcePath);
 // The module text a host shows for the error: empty for the main script;
 // otherwise the module's path, shortened to "…" and its last 259 units when it
 // is longer than 260. `buffer` receives it zero-terminated (261 units).
-constexpr uint32_t kErrorModuleBufferUnits = 261;
+constexpr uint32_t kErrorModuleBufferUnits = ZC_ERROR_MODULE_UNITS;
 void ErrorModuleText(const TRawScript* raw, char16_t* buffer);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "include/zorvat_compiler.h"
+
 enum : uint32_t {
   kCompileOk = 0,
   kCompileUnreadableSource = 2,         // the main script or an included module cannot be read
@@ -49,7 +51,7 @@ constexpr uint32_t kMaxInclusionDepth = 64;
 // nesting deeply; this bounds the expanded script instead.
 constexpr uint32_t kMaxModuleLoads = 65536;
 
-constexpr uint32_t kNoErrorLine = 0xFFFFFFFF;
+constexpr uint32_t kNoErrorLine = ZC_NO_LINE;
 
 // What a result code means, in a few words a host can show after
 // "file:line: error CODE: ".

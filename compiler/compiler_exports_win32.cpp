@@ -10,6 +10,8 @@
 // declaring either a byte or a 32-bit boolean read it right.
 #include <windows.h>
 
+#include <type_traits>
+
 #include "base/image_format.h"
 #include "compiler/command_list.h"
 #include "compiler/compilation.h"
@@ -17,6 +19,7 @@
 #include "compiler/image_writer.h"
 #include "compiler/keywords.h"
 #include "compiler/replace_icon_win32.h"
+#include "include/zorvat_compiler.h"
 
 namespace {
 
@@ -92,6 +95,17 @@ int32_t __stdcall ZcCompileZorvatEXE(const char16_t* source, const char16_t* out
                                      TRawScript* raw, char16_t* errorModule, uint32_t* errorLine) {
   return CompileFile(source, output, raw, errorModule, errorLine, true);
 }
+
+// Each export has exactly the type the public header gives it.
+static_assert(std::is_same_v<decltype(&ZcKernelVersion), TZcKernelVersion>);
+static_assert(std::is_same_v<decltype(&ZcInitializeCompiler), TZcInitializeCompiler>);
+static_assert(std::is_same_v<decltype(&ZcFinalizeCompiler), TZcFinalizeCompiler>);
+static_assert(std::is_same_v<decltype(&ZcBeforeCompiling), TZcRawScriptStep>);
+static_assert(std::is_same_v<decltype(&ZcCompileScript), TZcRawScriptStep>);
+static_assert(std::is_same_v<decltype(&ZcSaveCompiledScript), TZcSaveCompiledScript>);
+static_assert(std::is_same_v<decltype(&ZcAfterCompiling), TZcRawScriptStep>);
+static_assert(std::is_same_v<decltype(&ZcCompileZorvatFile), TZcCompileZorvatFile>);
+static_assert(std::is_same_v<decltype(&ZcCompileZorvatEXE), TZcCompileZorvatFile>);
 
 // Unloading the library releases the command list and the keywords. When the
 // whole process ends, the system reclaims them and nothing is touched.

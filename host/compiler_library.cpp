@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr size_t kErrorModuleUnits = 261;
-
 template <typename T>
 bool Resolve(HMODULE module, const char* name, T& function, std::wstring& error) {
   function = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
@@ -34,7 +32,7 @@ bool TCompilerLibrary::Load(std::wstring& error) {
     error = L"cannot load " + folder + L"Zorvat_Compiler.dll";
     return false;
   }
-  int32_t(__stdcall * initialize)(const wchar_t*) = nullptr;
+  TZcInitializeCompiler initialize = nullptr;
   if (!Resolve(module_, "InitializeCompiler", initialize, error) ||
       !Resolve(module_, "FinalizeCompiler", finalize_, error) ||
       !Resolve(module_, "CompileZorvatFile", compileFile_, error) ||
@@ -42,7 +40,7 @@ bool TCompilerLibrary::Load(std::wstring& error) {
     return false;
   }
   std::wstring list = folder + L"Commands.txt";
-  int32_t result = initialize(list.c_str());
+  int32_t result = initialize(Utf16(list));
   if (result != 0) {
     error = result < 0 ? L"cannot read " + list + L" or the CompilerKeywords.txt beside it"
                        : list + L": line " + std::to_wstring(result) + L" is not a valid command";
@@ -59,17 +57,17 @@ TCompilerLibrary::~TCompilerLibrary() {
 
 TCompileResult TCompilerLibrary::Compile(const std::wstring& source, const std::wstring& output,
                                          bool program) {
-  wchar_t module[kErrorModuleUnits] = {};
+  char16_t module[ZC_ERROR_MODULE_UNITS] = {};
   TCompileResult result;
-  result.Code = (program ? compileExe_ : compileFile_)(source.c_str(), output.c_str(), nullptr,
+  result.Code = (program ? compileExe_ : compileFile_)(Utf16(source), Utf16(output), nullptr,
                                                        module, &result.ErrorLine);
-  result.ErrorModule = module;
+  result.ErrorModule = reinterpret_cast<const wchar_t*>(module);
   return result;
 }
 
 std::string FormatCompileError(const std::wstring& script, const TCompileResult& result) {
   std::string where = Utf8(result.ErrorModule.empty() ? script : result.ErrorModule);
-  if (result.ErrorLine != kNoErrorLine) where += ":" + std::to_string(result.ErrorLine);
+  if (result.ErrorLine != ZC_NO_LINE) where += ":" + std::to_string(result.ErrorLine);
   char text[160];
   std::snprintf(text, sizeof text, ": error %d: %s", result.Code,
                 CompileCodeText(uint32_t(result.Code)));

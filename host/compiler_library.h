@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "include/zorvat_compiler.h"
+
 struct TCompileResult {
   int32_t Code = 0;
   uint32_t ErrorLine = 0xFFFFFFFF;
@@ -25,13 +27,11 @@ class TCompilerLibrary {
   TCompileResult Compile(const std::wstring& source, const std::wstring& output, bool program);
 
  private:
-  typedef int32_t(__stdcall* TCompileFile)(const wchar_t*, const wchar_t*, void*, wchar_t*,
-                                           uint32_t*);
   HMODULE module_ = nullptr;
   bool initialized_ = false;
-  void(__stdcall* finalize_)() = nullptr;
-  TCompileFile compileFile_ = nullptr;
-  TCompileFile compileExe_ = nullptr;
+  TZcFinalizeCompiler finalize_ = nullptr;
+  TZcCompileZorvatFile compileFile_ = nullptr;
+  TZcCompileZorvatFile compileExe_ = nullptr;
 };
 
 // "file:line: error CODE: meaning" (or "file: error ..." without a line), with

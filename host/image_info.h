@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "runtime/core/types.h"
+#include "base/status.h"
 
 // Describes the image at the end of the file at `path` into `report` and
 // returns the status a run would stop with before executing: 0, 1, 2, 3, 21

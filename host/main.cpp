@@ -1,7 +1,12 @@
 // zorvat.exe: the console host. It compiles scripts with Zorvat_Compiler.dll
 // and runs images with Zorvat.dll, both loaded from its own folder and used
-// through their exported functions as any host uses them, and reports on the
-// console.
+// through their exported functions (include/zorvat.h,
+// include/zorvat_compiler.h) as any host uses them, and reports on the
+// console. Besides the libraries it links the runtime's image reader
+// (zorvat_core): it reads and checks an image file itself before it hands
+// the bytes to InitContext, so that it can say what is wrong with a file, and
+// "info" describes an image without running it. The compiler's result texts
+// for its messages come from compiler/compile_codes.h.
 #include <windows.h>
 
 #include <cstdio>
@@ -233,23 +238,24 @@ int RunImage(const TArguments& args) {
   if (loaded != 0) return loaded;
   // The record and the image stay in place for the whole run; they are the
   // process's until it ends (the exported interface has no release step).
-  static TScriptContext context{};
-  TStatus status = runtime.InitContext(&context, bytes, length);
-  if (!args.Box) context.ActionAfterError = 0;
-  if (status == kStatusOk) status = runtime.CompileScript(&context);
+  static TScriptContextRecord record{};
+  TScriptContext* context = reinterpret_cast<TScriptContext*>(&record);
+  TStatus status = runtime.InitContext(context, bytes, length);
+  if (!args.Box) record.ActionAfterError = 0;
+  if (status == kStatusOk) status = runtime.CompileScript(context);
   if (status != kStatusOk) {
     std::fprintf(stderr, "zorvat: %ls: the image does not prepare: status %u at offset 0x%X\n",
-                 file.c_str(), status, context.Error_At);
+                 file.c_str(), status, record.Error_At);
     return int(status);
   }
   std::fflush(stdout);
-  status = runtime.ExecuteByteCode(&context, section.c_str());
+  status = runtime.ExecuteByteCode(context, section.c_str());
   if (status == kStatusNoSuchSection || status == kStatusNotCodeSection) {
     std::fprintf(stderr, "zorvat: %ls: %s: %s\n", file.c_str(), section.c_str(),
                  status == kStatusNoSuchSection ? "no such section" : "not a code section");
   } else if (status != kStatusOk && !args.Box) {
     std::fprintf(stderr, "zorvat: %ls: stopped with status %u (command at offset 0x%X)\n",
-                 file.c_str(), status, context.Error_At);
+                 file.c_str(), status, record.Error_At);
   }
   return int(status);
 }

@@ -6,21 +6,26 @@
 
 #include <string>
 
-#include "runtime/core/types.h"
+#include "include/zorvat.h"
 
 struct TRuntimeLibrary {
   HMODULE Module = nullptr;
-  int32_t(__stdcall* KernelVersion)() = nullptr;
-  TStatus(__stdcall* LoadAndExecute)(const wchar_t*, const char*) = nullptr;
-  TStatus(__stdcall* InitContext)(TScriptContext*, uint8_t*, uint32_t) = nullptr;
-  TStatus(__stdcall* CompileScript)(TScriptContext*) = nullptr;
-  TStatus(__stdcall* ExecuteByteCode)(TScriptContext*, const char*) = nullptr;
+  TZvKernelVersion KernelVersion = nullptr;
+  TZvLoadAndExecute LoadAndExecute = nullptr;
+  TZvInitContext InitContext = nullptr;
+  TZvCompileScript CompileScript = nullptr;
+  TZvExecuteByteCode ExecuteByteCode = nullptr;
 
   // Loads the library and every export; false (with the reason in `error`)
   // when the library or one of the exports is missing.
   bool Load(std::wstring& error);
   ~TRuntimeLibrary();
 };
+
+// Windows paths are UTF-16 in both character types.
+inline const char16_t* Utf16(const std::wstring& text) {
+  return reinterpret_cast<const char16_t*>(text.c_str());
+}
 
 // The folder of the running program, with a trailing backslash.
 std::wstring ProgramFolder();

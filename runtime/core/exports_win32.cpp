@@ -3,6 +3,9 @@
 // by a script store results into script variables through the Var_
 // functions, which they look up by name in the module MyOwnModule names.
 // Everything is __stdcall, the native-call command's default convention.
+#include <type_traits>
+
+#include "include/zorvat.h"
 #include "runtime/core/context.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
@@ -77,3 +80,19 @@ TStatus __stdcall ZvVarAddItemUStrL(TScriptContext* context, uint32_t reference,
 }
 
 }  // extern "C"
+
+// Each export has exactly the type the public header gives it.
+static_assert(std::is_same_v<decltype(&ZvKernelVersion), TZvKernelVersion>);
+static_assert(std::is_same_v<decltype(&ZvLoadAndExecute), TZvLoadAndExecute>);
+static_assert(std::is_same_v<decltype(&ZvInitContext), TZvInitContext>);
+static_assert(std::is_same_v<decltype(&ZvCompileScript), TZvCompileScript>);
+static_assert(std::is_same_v<decltype(&ZvExecuteByteCode), TZvExecuteByteCode>);
+static_assert(std::is_same_v<decltype(&ZvVarStoreDWORD), TZvVarStoreDWORD>);
+static_assert(std::is_same_v<decltype(&ZvVarStoreInteger), TZvVarStoreInteger>);
+static_assert(std::is_same_v<decltype(&ZvVarStoreFloat), TZvVarStoreFloat>);
+static_assert(std::is_same_v<decltype(&ZvVarStoreBinBlock), TZvVarStoreBinBlock>);
+static_assert(std::is_same_v<decltype(&ZvVarStoreUnicodeString), TZvVarStoreUnicodeString>);
+static_assert(std::is_same_v<decltype(&ZvVarInitBBL), TZvVarInitList>);
+static_assert(std::is_same_v<decltype(&ZvVarInitUStrL), TZvVarInitList>);
+static_assert(std::is_same_v<decltype(&ZvVarAddItemBBL), TZvVarAddItemBBL>);
+static_assert(std::is_same_v<decltype(&ZvVarAddItemUStrL), TZvVarAddItemUStrL>);

@@ -14,15 +14,11 @@
 
 #include <cstdint>
 
+#include "include/zorvat.h"
 #include "runtime/core/types.h"
 
 // The Var_ functions are also exported to native libraries, which call them
-// with the platform's standard calling convention.
-#ifdef _WIN32
-#define ZV_STDCALL __stdcall
-#else
-#define ZV_STDCALL
-#endif
+// with the platform's standard calling convention (ZV_STDCALL).
 
 constexpr uint32_t kLocalBit = 0x80000000u;
 constexpr uint32_t kNoVariable = 0xFFFFFFFFu;

@@ -121,10 +121,10 @@ TEST_F(CompilerLibrary, EveryCommandOfTheTableCompilesToItsCode) {
 
 TEST_F(CompilerLibrary, InitializeReportsAMissingListAndLoadsAgain) {
   TempFile missing(L"no_commands");
-  EXPECT_EQ(InitializeCompiler(missing.Path().c_str()), -1);
+  EXPECT_EQ(InitializeCompiler(U16(missing.Path())), -1);
   EXPECT_EQ(InitializeCompiler(nullptr), -1);
   FinalizeCompiler();
-  ASSERT_EQ(InitializeCompiler(ZORVAT_BIN_DIR L"\\Commands.txt"), 0);
+  ASSERT_EQ(InitializeCompiler(U16(ZORVAT_BIN_DIR L"\\Commands.txt")), 0);
   TempFile source(L"after_reload.zvs"), image(L"after_reload.zvb");
   ASSERT_TRUE(WriteText(source.Path(), "Exit 0\n"));
   EXPECT_EQ(Compile(CompileZorvatFile, source.Path(), image.Path()).Result, 0);
@@ -158,14 +158,14 @@ TEST_F(CompilerLibrary, StepByStepOnTheCallersRecord) {
   ASSERT_EQ(raw.CompilingResult, 0u);
   EXPECT_EQ(raw.ErrLine, kNoLine);
   TempFile image(L"steps.zvb");
-  EXPECT_EQ(SaveCompiledScript(&raw, image.Path().c_str(), 0), 1u);
+  EXPECT_EQ(SaveCompiledScript(&raw, U16(image.Path()), 0), 1u);
   AfterCompiling(&raw);
   EXPECT_EQ(raw.ScriptText.Items, nullptr);
   EXPECT_EQ(raw.Sections.Count, 0u);
 
   Bytes bytes = ReadAll(image.Path());
   EXPECT_EQ(ValidateImage(bytes.data(), uint32_t(bytes.size())), 0u);
-  EXPECT_EQ(LoadAndExecute(reinterpret_cast<const char16_t*>(image.Path().c_str()), nullptr), 6u);
+  EXPECT_EQ(LoadAndExecute(U16(image.Path()), nullptr), 6u);
 
   // The same record again, with a line that fails: nothing is written.
   BeforeCompiling(&raw);
@@ -175,7 +175,7 @@ TEST_F(CompilerLibrary, StepByStepOnTheCallersRecord) {
   EXPECT_EQ(raw.CompilingResult, 100u);
   EXPECT_EQ(raw.ErrLine, 2u);
   TempFile refused(L"steps_refused.zvb");
-  EXPECT_EQ(SaveCompiledScript(&raw, refused.Path().c_str(), 0), 0u);
+  EXPECT_EQ(SaveCompiledScript(&raw, U16(refused.Path()), 0), 0u);
   EXPECT_FALSE(FileExists(refused.Path()));
   AfterCompiling(&raw);
 }
@@ -194,7 +194,7 @@ TEST_F(CompilerLibrary, AnErrorOnLine12LeavesTheOutputAsItWas) {
   const std::string iconLine = "&ICON \"" + Narrow(icon.Path()) + "\"";
   ASSERT_TRUE(WriteText(source.Path(), TwelveLines(iconLine, "Exit 1 2")));
   const Bytes runner = ReadAll(kRunnerPath);
-  for (TCompileZorvatFile entry : {CompileZorvatFile, CompileZorvatEXE}) {
+  for (TZcCompileZorvatFile entry : {CompileZorvatFile, CompileZorvatEXE}) {
     TempFile output(L"line12.out");
     TCompileOutcome outcome = Compile(entry, source.Path(), output.Path());
     EXPECT_EQ(outcome.Result, 101);
@@ -215,17 +215,17 @@ TEST_F(CompilerLibrary, NullRecordAndModuleBufferStillGiveTheErrorLine) {
   ASSERT_TRUE(WriteText(source.Path(), TwelveLines("Exit 0", "Exit 1 2")));
   uint32_t line = 0;
   EXPECT_EQ(
-      CompileZorvatFile(source.Path().c_str(), output.Path().c_str(), nullptr, nullptr, &line),
+      CompileZorvatFile(U16(source.Path()), U16(output.Path()), nullptr, nullptr, &line),
       101);
   EXPECT_EQ(line, 12u);
   EXPECT_EQ(
-      CompileZorvatEXE(source.Path().c_str(), output.Path().c_str(), nullptr, nullptr, nullptr),
+      CompileZorvatEXE(U16(source.Path()), U16(output.Path()), nullptr, nullptr, nullptr),
       101);
 
   // A main script that cannot be read reports no line and no module.
   line = 0;
   EXPECT_EQ(
-      CompileZorvatFile(missing.Path().c_str(), output.Path().c_str(), nullptr, nullptr, &line), 2);
+      CompileZorvatFile(U16(missing.Path()), U16(output.Path()), nullptr, nullptr, &line), 2);
   EXPECT_EQ(line, kNoLine);
   TCompileOutcome outcome = Compile(CompileZorvatFile, missing.Path(), output.Path());
   EXPECT_EQ(outcome.Result, 2);
@@ -235,7 +235,7 @@ TEST_F(CompilerLibrary, NullRecordAndModuleBufferStillGiveTheErrorLine) {
   ASSERT_TRUE(WriteText(source.Path(), "Exit 0\n"));
   line = 0;
   EXPECT_EQ(
-      CompileZorvatFile(source.Path().c_str(), output.Path().c_str(), nullptr, nullptr, &line), 0);
+      CompileZorvatFile(U16(source.Path()), U16(output.Path()), nullptr, nullptr, &line), 0);
   EXPECT_EQ(line, kNoLine);
 }
 
@@ -247,7 +247,7 @@ TEST_F(CompilerLibrary, AnErrorInsideAModuleReportsThatModule) {
   TRawScript raw{};
   wchar_t text[kModuleBufferUnits] = {};
   uint32_t line = 0;
-  EXPECT_EQ(CompileZorvatFile(source.Path().c_str(), output.Path().c_str(), &raw, text, &line),
+  EXPECT_EQ(CompileZorvatFile(U16(source.Path()), U16(output.Path()), &raw, U16(text), &line),
             101);
   EXPECT_EQ(line, 3u);
   EXPECT_EQ(std::wstring(text), module.Path());

@@ -19,17 +19,17 @@ T Export(HMODULE module, const char* name) {
 void CompilerLibrary::SetUp() {
   module_ = LoadLibraryW(ZORVAT_BIN_DIR L"\\Zorvat_Compiler.dll");
   ASSERT_NE(module_, nullptr);
-  KernelVersion = Export<TKernelVersion>(module_, "KernelVersion");
-  InitializeCompiler = Export<TInitializeCompiler>(module_, "InitializeCompiler");
-  FinalizeCompiler = Export<TFinalizeCompiler>(module_, "FinalizeCompiler");
-  BeforeCompiling = Export<TRawScriptStep>(module_, "BeforeCompiling");
-  CompileScript = Export<TRawScriptStep>(module_, "CompileScript");
-  SaveCompiledScript = Export<TSaveCompiledScript>(module_, "SaveCompiledScript");
-  AfterCompiling = Export<TRawScriptStep>(module_, "AfterCompiling");
-  CompileZorvatFile = Export<TCompileZorvatFile>(module_, "CompileZorvatFile");
-  CompileZorvatEXE = Export<TCompileZorvatFile>(module_, "CompileZorvatEXE");
+  KernelVersion = Export<TZcKernelVersion>(module_, "KernelVersion");
+  InitializeCompiler = Export<TZcInitializeCompiler>(module_, "InitializeCompiler");
+  FinalizeCompiler = Export<TZcFinalizeCompiler>(module_, "FinalizeCompiler");
+  BeforeCompiling = Export<TZcRawScriptStep>(module_, "BeforeCompiling");
+  CompileScript = Export<TZcRawScriptStep>(module_, "CompileScript");
+  SaveCompiledScript = Export<TZcSaveCompiledScript>(module_, "SaveCompiledScript");
+  AfterCompiling = Export<TZcRawScriptStep>(module_, "AfterCompiling");
+  CompileZorvatFile = Export<TZcCompileZorvatFile>(module_, "CompileZorvatFile");
+  CompileZorvatEXE = Export<TZcCompileZorvatFile>(module_, "CompileZorvatEXE");
   ASSERT_FALSE(HasFailure());
-  ASSERT_EQ(InitializeCompiler(ZORVAT_BIN_DIR L"\\Commands.txt"), 0);
+  ASSERT_EQ(InitializeCompiler(U16(ZORVAT_BIN_DIR L"\\Commands.txt")), 0);
 }
 
 void CompilerLibrary::TearDown() {
@@ -37,14 +37,14 @@ void CompilerLibrary::TearDown() {
   if (module_ != nullptr) FreeLibrary(module_);
 }
 
-CompilerLibrary::TCompileOutcome CompilerLibrary::Compile(TCompileZorvatFile entry,
+CompilerLibrary::TCompileOutcome CompilerLibrary::Compile(TZcCompileZorvatFile entry,
                                                           const std::wstring& source,
                                                           const std::wstring& output) {
   wchar_t module[kModuleBufferUnits + 1];
   std::fill(std::begin(module), std::end(module), L'x');
   module[kModuleBufferUnits] = 0;  // a guard unit that must stay
   uint32_t line = 0;
-  int32_t result = entry(source.c_str(), output.c_str(), nullptr, module, &line);
+  int32_t result = entry(U16(source), U16(output), nullptr, U16(module), &line);
   EXPECT_EQ(module[kModuleBufferUnits], 0) << "module text ran past 261 units";
   return {result, line, module};
 }

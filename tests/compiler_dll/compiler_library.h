@@ -10,18 +10,12 @@
 #include <string>
 
 #include "compiler/compiler_types.h"
+#include "include/zorvat_compiler.h"
 #include "tests/compiler_dll/icon_maker.h"
+#include "tests/support/utf16.h"
 
-typedef int32_t(__stdcall* TKernelVersion)();
-typedef int32_t(__stdcall* TInitializeCompiler)(const wchar_t*);
-typedef void(__stdcall* TFinalizeCompiler)();
-typedef void(__stdcall* TRawScriptStep)(TRawScript*);
-typedef uint32_t(__stdcall* TSaveCompiledScript)(TRawScript*, const wchar_t*, uint32_t);
-typedef int32_t(__stdcall* TCompileZorvatFile)(const wchar_t*, const wchar_t*, TRawScript*,
-                                               wchar_t*, uint32_t*);
-
-constexpr uint32_t kNoLine = 0xFFFFFFFF;
-constexpr size_t kModuleBufferUnits = 261;
+constexpr uint32_t kNoLine = ZC_NO_LINE;
+constexpr size_t kModuleBufferUnits = ZC_ERROR_MODULE_UNITS;
 
 extern const wchar_t kRunnerPath[];
 
@@ -39,19 +33,19 @@ class CompilerLibrary : public ::testing::Test {
     uint32_t ErrLine;
     std::wstring Module;
   };
-  TCompileOutcome Compile(TCompileZorvatFile entry, const std::wstring& source,
+  TCompileOutcome Compile(TZcCompileZorvatFile entry, const std::wstring& source,
                           const std::wstring& output);
 
   HMODULE module_ = nullptr;
-  TKernelVersion KernelVersion = nullptr;
-  TInitializeCompiler InitializeCompiler = nullptr;
-  TFinalizeCompiler FinalizeCompiler = nullptr;
-  TRawScriptStep BeforeCompiling = nullptr;
-  TRawScriptStep CompileScript = nullptr;
-  TSaveCompiledScript SaveCompiledScript = nullptr;
-  TRawScriptStep AfterCompiling = nullptr;
-  TCompileZorvatFile CompileZorvatFile = nullptr;
-  TCompileZorvatFile CompileZorvatEXE = nullptr;
+  TZcKernelVersion KernelVersion = nullptr;
+  TZcInitializeCompiler InitializeCompiler = nullptr;
+  TZcFinalizeCompiler FinalizeCompiler = nullptr;
+  TZcRawScriptStep BeforeCompiling = nullptr;
+  TZcRawScriptStep CompileScript = nullptr;
+  TZcSaveCompiledScript SaveCompiledScript = nullptr;
+  TZcRawScriptStep AfterCompiling = nullptr;
+  TZcCompileZorvatFile CompileZorvatFile = nullptr;
+  TZcCompileZorvatFile CompileZorvatEXE = nullptr;
 };
 
 bool WriteAll(const std::wstring& path, const Bytes& bytes);

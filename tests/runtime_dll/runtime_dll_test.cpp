@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "include/zorvat.h"
 #include "runtime/core/executor.h"
 #include "base/image_format.h"
 #include "base/status.h"
@@ -12,6 +13,7 @@
 #include "tests/support/box_watcher.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/test_process.h"
+#include "tests/support/utf16.h"
 
 namespace {
 
@@ -24,11 +26,6 @@ struct Runtime {
   }
 };
 
-typedef int32_t(__stdcall* TKernelVersion)();
-typedef uint32_t(__stdcall* TLoadAndExecute)(const wchar_t*, const char*);
-typedef uint32_t(__stdcall* TInitContext)(TScriptContext*, uint8_t*, uint32_t);
-typedef uint32_t(__stdcall* TCompileScript)(TScriptContext*);
-typedef uint32_t(__stdcall* TExecuteByteCode)(TScriptContext*, const char*);
 typedef uint32_t(__stdcall* TStoreResults)(TScriptContext*, uint32_t, uint32_t, uint32_t);
 typedef uint32_t(__stdcall* TStoreDWORDInto)(TScriptContext*, uint32_t);
 
@@ -40,15 +37,15 @@ std::wstring WriteImage(const Bytes& image, const TempFile& file) {
 TEST(RuntimeLibrary, ExportsTheVersion) {
   Runtime runtime;
   ASSERT_NE(runtime.module, nullptr);
-  EXPECT_EQ(runtime.Get<TKernelVersion>("KernelVersion")(), kRuntimeVersion);
+  EXPECT_EQ(runtime.Get<TZvKernelVersion>("KernelVersion")(), kRuntimeVersion);
 }
 
 TEST(RuntimeLibrary, LoadAndExecuteStatuses) {
   Runtime runtime;
   BoxWatcher boxes(IDOK);
-  TLoadAndExecute run = runtime.Get<TLoadAndExecute>("LoadAndExecute");
+  TZvLoadAndExecute run = runtime.Get<TZvLoadAndExecute>("LoadAndExecute");
   TempFile missing(L"missing");
-  EXPECT_EQ(run(missing.Path().c_str(), nullptr), kStatusNoImage);
+  EXPECT_EQ(run(U16(missing.Path()), nullptr), kStatusNoImage);
 
   ImageBuilder b;
   CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(0);
@@ -56,15 +53,15 @@ TEST(RuntimeLibrary, LoadAndExecuteStatuses) {
   Bytes image = b.Build(true);
   TempFile file(L"image");
   std::wstring path = WriteImage(image, file);
-  EXPECT_EQ(run(path.c_str(), nullptr), kStatusOk);  // null: "GCS"
-  EXPECT_EQ(run(path.c_str(), "OTHER"), 4u);
-  EXPECT_EQ(run(path.c_str(), "ABSENT"), kStatusNoSuchSection);
+  EXPECT_EQ(run(U16(path), nullptr), kStatusOk);  // null: "GCS"
+  EXPECT_EQ(run(U16(path), "OTHER"), 4u);
+  EXPECT_EQ(run(U16(path), "ABSENT"), kStatusNoSuchSection);
   ASSERT_TRUE(boxes.WaitForBoxes(1, 10000));  // the exit code 4 under policy 1
 
   // A damaged image is refused before anything runs: OTHER would exit 4.
   image[40] ^= 1;
   WriteImage(image, file);
-  EXPECT_EQ(run(path.c_str(), "OTHER"), kStatusChecksumMismatch);
+  EXPECT_EQ(run(U16(path), "OTHER"), kStatusChecksumMismatch);
   EXPECT_EQ(boxes.Boxes().size(), 1u);
 }
 
@@ -81,12 +78,12 @@ struct ThreeStepRun {
     CodeWriter(b.Add("GCS", 1)).Cmd(2).Byte(3).End().Cmd(351).Default();
     CodeWriter(b.Add("CHECK", 1)).Cmd(15).Var(0);
     image = b.Build();
-    EXPECT_EQ(runtime.Get<TInitContext>("InitContext")(&context, image.data(),
+    EXPECT_EQ(runtime.Get<TZvInitContext>("InitContext")(&context, image.data(),
                                                        uint32_t(image.size())),
               0u);
     context.ActionAfterError = 0;
-    EXPECT_EQ(runtime.Get<TCompileScript>("CompileScript")(&context), 0u);
-    EXPECT_EQ(runtime.Get<TExecuteByteCode>("ExecuteByteCode")(&context, "GCS"), kStatusBadParam);
+    EXPECT_EQ(runtime.Get<TZvCompileScript>("CompileScript")(&context), 0u);
+    EXPECT_EQ(runtime.Get<TZvExecuteByteCode>("ExecuteByteCode")(&context, "GCS"), kStatusBadParam);
   }
   // The exported interface has no release step; the runtime's own does it.
   ~ThreeStepRun() { ReleaseContext(&context); }
@@ -113,7 +110,7 @@ TEST(RuntimeLibrary, NativeLibraryStoresThroughTheVarExports) {
   EXPECT_EQ(USTR_Length(xL_Item(list->UA, 0)), 3u);
   EXPECT_EQ(USTR_Length(xL_Item(list->UA, 1)), 3u);
   // The script sees what the library stored.
-  EXPECT_EQ(run.runtime.Get<TExecuteByteCode>("ExecuteByteCode")(&run.context, "CHECK"),
+  EXPECT_EQ(run.runtime.Get<TZvExecuteByteCode>("ExecuteByteCode")(&run.context, "CHECK"),
             0xC0FFEEu);
   FreeLibrary(lib);
 }

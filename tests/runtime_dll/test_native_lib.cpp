@@ -13,18 +13,15 @@
 #include <cwchar>
 #include <initializer_list>
 
-#include "runtime/core/types.h"
+#include "include/zorvat.h"
+#include "tests/support/utf16.h"
 
 namespace {
 
-typedef uint32_t(__stdcall* TStoreDWORD)(void*, uint32_t, uint32_t);
-typedef uint32_t(__stdcall* TStoreText)(void*, uint32_t, const wchar_t*, uint32_t);
-typedef uint32_t(__stdcall* TInitList)(void*, uint32_t);
-typedef uint32_t(__stdcall* TAddText)(void*, uint32_t, const wchar_t*, int32_t);
-
 template <typename T>
 T Find(const TScriptContext* context, const char* name) {
-  HMODULE runtime = reinterpret_cast<HMODULE>(uintptr_t(context->MyOwnModule));
+  const TScriptContextRecord* record = reinterpret_cast<const TScriptContextRecord*>(context);
+  HMODULE runtime = reinterpret_cast<HMODULE>(uintptr_t(record->MyOwnModule));
   return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(runtime, name)));
 }
 
@@ -36,23 +33,23 @@ extern "C" __declspec(dllexport) uint32_t __stdcall StoreResults(TScriptContext*
                                                                  uint32_t dwordRef,
                                                                  uint32_t textRef,
                                                                  uint32_t listRef) {
-  TStoreDWORD storeDWORD = Find<TStoreDWORD>(context, "Var_StoreDWORD");
-  TStoreText storeText = Find<TStoreText>(context, "Var_StoreUnicodeString");
-  TInitList initList = Find<TInitList>(context, "Var_InitUStrL");
-  TAddText addText = Find<TAddText>(context, "Var_AddItemUStrL");
+  TZvVarStoreDWORD storeDWORD = Find<TZvVarStoreDWORD>(context, "Var_StoreDWORD");
+  TZvVarStoreUnicodeString storeText = Find<TZvVarStoreUnicodeString>(context, "Var_StoreUnicodeString");
+  TZvVarInitList initList = Find<TZvVarInitList>(context, "Var_InitUStrL");
+  TZvVarAddItemUStrL addText = Find<TZvVarAddItemUStrL>(context, "Var_AddItemUStrL");
   if (!storeDWORD || !storeText || !initList || !addText) return 0xFFFF;
   uint32_t status = storeDWORD(context, dwordRef, 0xC0FFEE);
-  if (status == 0) status = storeText(context, textRef, L"from the library", 16);
+  if (status == 0) status = storeText(context, textRef, U16(L"from the library"), 16);
   if (status == 0) status = initList(context, listRef);
-  if (status == 0) status = addText(context, listRef, L"one", -1);
-  if (status == 0) status = addText(context, listRef, L"two and more", 3);
+  if (status == 0) status = addText(context, listRef, U16(L"one"), -1);
+  if (status == 0) status = addText(context, listRef, U16(L"two and more"), 3);
   return status;
 }
 
 // Tries to store into the variable `reference`; returns the runtime's answer.
 extern "C" __declspec(dllexport) uint32_t __stdcall StoreDWORDInto(TScriptContext* context,
                                                                    uint32_t reference) {
-  TStoreDWORD storeDWORD = Find<TStoreDWORD>(context, "Var_StoreDWORD");
+  TZvVarStoreDWORD storeDWORD = Find<TZvVarStoreDWORD>(context, "Var_StoreDWORD");
   return storeDWORD ? storeDWORD(context, reference, 1) : 0xFFFF;
 }
 
@@ -162,6 +159,6 @@ extern "C" __declspec(dllexport) uint32_t __stdcall FillWithX(wchar_t* text, uin
 // the variable `reference` through it.
 extern "C" __declspec(dllexport) uint32_t __stdcall StoreSum(uint32_t a, TScriptContext* context,
                                                             uint32_t reference, uint32_t b) {
-  TStoreDWORD storeDWORD = Find<TStoreDWORD>(context, "Var_StoreDWORD");
+  TZvVarStoreDWORD storeDWORD = Find<TZvVarStoreDWORD>(context, "Var_StoreDWORD");
   return storeDWORD ? storeDWORD(context, reference, a + b) : 0xFFFF;
 }
