@@ -8,7 +8,7 @@
 
 #include "compiler/compilation.h"
 #include "compiler/keywords.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "compiler/compile_codes.h"
 #include "compiler/keywords.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
 
 namespace {

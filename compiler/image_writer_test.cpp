@@ -8,7 +8,7 @@
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/sections.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "base/crc64.h"
 #include "tests/support/image_builder.h"
 

@@ -6,7 +6,7 @@
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/source_reader.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

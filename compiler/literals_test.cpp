@@ -6,7 +6,7 @@
 #include "compiler/extended_float.h"
 #include "compiler/number_literals.h"
 #include "compiler/string_literals.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "compiler/tokenizer.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "compiler/compile_codes.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/image_writer.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "compiler/compile_codes.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

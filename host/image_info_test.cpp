@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/status.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/image_builder.h"
 
 namespace {
@@ -32,7 +33,7 @@ TEST(ImageInfo, DescribesTheSmallestImage) {
 
 TEST(ImageInfo, ReportsAChecksumMismatch) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Byte(0);
   Bytes image = b.Build(true);
   std::string report;
   EXPECT_EQ(Describe(image, report), kStatusOk);

@@ -11,7 +11,7 @@
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/image_writer.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "host/image_info.h"
 #include "base/bytes.h"
 #include "runtime/core/context.h"

@@ -12,16 +12,10 @@
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/loaded_image.h"
 
 namespace {
-
-// The command codes by name: kSetInt, kVarAdd, ...
-enum : uint32_t {
-#define ZV_COMMAND(code, Name, ...) k##Name = code,
-#include "runtime/commands/command_table.def"
-#undef ZV_COMMAND
-};
 
 constexpr int64_t kMinInt = std::numeric_limits<int64_t>::min();
 constexpr int64_t kMaxInt = std::numeric_limits<int64_t>::max();

@@ -8,30 +8,10 @@
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
 #include "tests/support/box_recorder.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/loaded_image.h"
 
 namespace {
-
-enum : uint32_t {
-  kExit = 15,
-  kGlobalsAlloc = 2,
-  kSetDWORD = 4,
-  kWait = 11,
-  kGoto = 21,
-  kSwitch = 23,
-  kGosub = 117,
-  kReturn = 118,
-  kReturnDrop = 119,
-  kSettingGet = 137,
-  kSettingSet = 138,
-  kSetErrorHandler = 139,
-  kSectionList = 176,
-  kGotoSection = 177,
-  kGosubSection = 178,
-  kCommandLineGet = 180,
-  kSwitchGosub = 294,
-  kGlobalsCount = 351,
-};
 
 // Code with labels: Mark() records a label at the next instruction, Target()
 // writes a DWORD parameter that Build() fills with the label's image offset.
@@ -291,7 +271,7 @@ TEST(Message, ShowStoresTheAnswer) {
     uint32_t caption = AddTextConstant(lds, u"Question");
     CodeWriter(b.Add("GCS", 1))
         .Cmd(kGlobalsAlloc).Byte(1).End()
-        .Cmd(5).Constant(13, text).Constant(13, caption).Byte(4).Default().Byte(0)
+        .Cmd(kMessageShow).Constant(13, text).Constant(13, caption).Byte(4).Default().Byte(0)
         .Cmd(kExit).Var(0);
     image = b.Build();
   }
@@ -308,7 +288,7 @@ TEST(Message, ShowWithOnlyATextUsesTheSignatureAndStoresNothing) {
   BoxRecorder boxes;
   ImageBuilder b;
   uint32_t text = AddTextConstant(b.Add("LDS", 0), u"Hello");
-  CodeWriter(b.Add("GCS", 1)).Cmd(5).Constant(13, text).End().Cmd(kExit).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kMessageShow).Constant(13, text).End().Cmd(kExit).Byte(0);
   LoadedImage l(b.Build());
   EXPECT_EQ(l.Run(), kStatusOk);
   std::vector<RecordedBox> shown = boxes.Boxes(1);
@@ -319,7 +299,7 @@ TEST(Message, ShowWithOnlyATextUsesTheSignatureAndStoresNothing) {
 TEST(Message, ShowWithoutATextFailsAndShowsNothing) {
   BoxRecorder boxes;
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(5).Default().End().Cmd(kExit).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kMessageShow).Default().End().Cmd(kExit).Byte(0);
   LoadedImage l(b.Build());
   l.context.ActionAfterError = 0;
   EXPECT_EQ(l.Run(), kStatusBadParam);
@@ -328,7 +308,7 @@ TEST(Message, ShowWithoutATextFailsAndShowsNothing) {
 
 TEST(Message, BeepIgnoresAnUnusableType) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(1).Ext(1.0L).Cmd(1).End().Cmd(kExit).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kSoundBeep).Ext(1.0L).Cmd(kSoundBeep).End().Cmd(kExit).Byte(0);
   LoadedImage l(b.Build());
   l.context.ActionAfterError = 0;
   EXPECT_EQ(l.Run(), kStatusOk);

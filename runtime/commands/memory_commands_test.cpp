@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/commands/input_process_test_scripts.h"
+#include "tests/support/input_process_test_scripts.h"
 #include "base/status.h"
 #include "tests/support/test_process.h"
 

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "runtime/commands/commands.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

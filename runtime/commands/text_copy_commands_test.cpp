@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/commands/commands.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

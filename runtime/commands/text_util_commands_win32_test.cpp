@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "runtime/commands/commands.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 #include "tests/support/box_watcher.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "runtime/commands/window_refs_win32.h"
-#include "runtime/commands/window_test_scripts.h"
+#include "tests/support/window_test_scripts.h"
 #include "base/status.h"
 #include "tests/fixtures/fixture_ids.h"
 

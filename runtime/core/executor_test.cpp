@@ -10,20 +10,10 @@
 #include "base/status.h"
 #include "runtime/core/variables.h"
 #include "tests/support/box_recorder.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/loaded_image.h"
 
 namespace {
-
-enum : uint32_t {
-  kExit = 15,
-  kGlobalsAlloc = 2,
-  kLocalsAlloc = 3,
-  kSetDWORD = 4,
-  kFramePush = 7,
-  kFramePop = 8,
-  kGlobalsFree = 349,
-  kGlobalsCount = 351,
-};
 
 std::u16string Signature() { return kRuntimeSignature; }
 

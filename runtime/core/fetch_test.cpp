@@ -6,6 +6,7 @@
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/loaded_image.h"
 
 namespace {
@@ -19,9 +20,9 @@ struct Params {
   CodeWriter w;
   std::unique_ptr<LoadedImage> loaded;
 
-  Params() : lds(&b.Add("LDS", 0)), w(b.Add("GCS", 1)) { w.Cmd(39); }
+  Params() : lds(&b.Add("LDS", 0)), w(b.Add("GCS", 1)) { w.Cmd(kKeyStroke); }
   TScriptContext* Load(uint32_t variables = 4) {
-    w.End().Cmd(15).Byte(0);
+    w.End().Cmd(kExit).Byte(0);
     loaded = std::make_unique<LoadedImage>(b.Build());
     EXPECT_EQ(loaded->prepared, 0u);
     loaded->StandAt(b.OffsetOf("GCS"));
@@ -147,7 +148,7 @@ TEST(Fetch, ArraysMustMatchTheExpectedKind) {
 
 TEST(Fetch, NothingIsReadPastTheCodeSection) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(1);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Byte(1);
   LoadedImage l(b.Build());
   l.StandAt(b.OffsetOf("GCS"));
   l.context.IP += 4;

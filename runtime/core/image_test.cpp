@@ -8,8 +8,10 @@
 
 #include "base/bytes.h"
 #include "runtime/core/context.h"
+#include "runtime/core/dispatch.h"
 #include "base/status.h"
 #include "base/crc64.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/image_builder.h"
 
 namespace {
@@ -95,7 +97,7 @@ TEST(Image, EveryFlippedByteBeforeTheChecksumIsCaught) {
   ImageBuilder b;
   Bytes& lds = b.Add("LDS", 0);
   uint32_t text = AddTextConstant(lds, u"hello");
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Constant(13, text);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Constant(13, text);
   Bytes image = b.Build(true);
   ASSERT_EQ(ValidateImage(image.data(), uint32_t(image.size())), kStatusOk);
   const size_t covered = image.size() - 12;
@@ -117,7 +119,7 @@ TEST(Image, EveryFlippedByteBeforeTheChecksumIsCaught) {
 
 TEST(Image, EveryTruncationIsRejected) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Byte(0);
   b.Add("DATA1", 0).assign(20, 0xAB);
   Bytes image = b.Build(true);
   for (size_t n = 0; n < image.size(); ++n) {
@@ -195,7 +197,7 @@ TEST(Image, LoadFailuresGiveStatus1) {
 
 TEST(Image, CommandCodeOutsideTheTableGives21AtItsOffset) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(363).Byte(1).Byte(2).Cmd(364).End();
+  CodeWriter(b.Add("GCS", 1)).Cmd(kTextExpandEnvironment).Byte(1).Byte(2).Cmd(kCommandCount).End();
   Loaded l(b.Build());
   EXPECT_EQ(l.Prepare(), kStatusBadCommandCode);
   EXPECT_EQ(l.context.Error_At, b.OffsetOf("GCS") + 8);
@@ -204,7 +206,7 @@ TEST(Image, CommandCodeOutsideTheTableGives21AtItsOffset) {
 
 TEST(Image, KindAbove14Gives22AtTheKindByte) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Raw(15);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Raw(15);
   Loaded l(b.Build());
   EXPECT_EQ(l.Prepare(), kStatusBadParamKind);
   EXPECT_EQ(l.context.Error_At, b.OffsetOf("GCS") + 4);
@@ -212,14 +214,14 @@ TEST(Image, KindAbove14Gives22AtTheKindByte) {
 
 TEST(Image, FirstFailingCodeSectionDecides) {
   ImageBuilder b;
-  CodeWriter(b.Add("A", 1)).Cmd(15).Raw(200);
+  CodeWriter(b.Add("A", 1)).Cmd(kExit).Raw(200);
   CodeWriter(b.Add("B", 1)).Cmd(400);
   Loaded l(b.Build());
   EXPECT_EQ(l.Prepare(), kStatusBadParamKind);
   // Data sections are not walked as code.
   ImageBuilder d;
   PutU32(d.Add("D", 0), 400);
-  CodeWriter(d.Add("GCS", 1)).Cmd(15).Byte(0);
+  CodeWriter(d.Add("GCS", 1)).Cmd(kExit).Byte(0);
   Loaded ld(d.Build());
   EXPECT_EQ(ld.Prepare(), kStatusOk);
 }
@@ -227,7 +229,7 @@ TEST(Image, FirstFailingCodeSectionDecides) {
 TEST(Image, ShortParameterListEndsAtItsEndMarker) {
   // Code 37 takes three parameters; two and an end byte are enough.
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(37).Byte(1).DWord(2).End().Cmd(15).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kMouseButtonsPressed).Byte(1).DWord(2).End().Cmd(kExit).Byte(0);
   Loaded l(b.Build());
   ASSERT_EQ(l.Prepare(), kStatusOk);
   uint32_t gcs = b.OffsetOf("GCS");
@@ -238,19 +240,19 @@ TEST(Image, ShortParameterListEndsAtItsEndMarker) {
 
 TEST(Image, InstructionsMustEndInsideTheirSection) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Raw(7);  // DWORD kind without its payload
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Raw(7);  // DWORD kind without its payload
   b.Add("D", 0).assign(8, 0);
   Loaded l(b.Build());
   EXPECT_EQ(l.Prepare(), kStatusMalformedImage);
 
   ImageBuilder open;
-  CodeWriter(open.Add("GCS", 1)).Cmd(39).Byte(65).Byte(66);  // open-ended, no end byte
+  CodeWriter(open.Add("GCS", 1)).Cmd(kKeyStroke).Byte(65).Byte(66);  // open-ended, no end byte
   Loaded lo(open.Build());
   EXPECT_EQ(lo.Prepare(), kStatusMalformedImage);
 
   ImageBuilder partial;
   Bytes& gcs = partial.Add("GCS", 1);
-  CodeWriter(gcs).Cmd(15).Byte(0);
+  CodeWriter(gcs).Cmd(kExit).Byte(0);
   gcs.push_back(0x0F);  // three bytes of a command code
   gcs.push_back(0);
   gcs.push_back(0);
@@ -266,9 +268,9 @@ struct LabelImage {
   LabelImage() {
     PutU32(b.Add("JTS", 0), 0);
     CodeWriter w(b.Add("GCS", 1));
-    w.Cmd(21);
+    w.Cmd(kGoto);
     slotInGcs = w.Here() + 1;
-    w.DWord(0).Cmd(15).Byte(0);
+    w.DWord(0).Cmd(kExit).Byte(0);
   }
   uint32_t Gcs() const { return b.OffsetOf("GCS"); }
   // Lists `entry` in JTS and puts `target` into the Goto's slot.
@@ -314,7 +316,7 @@ TEST(Image, SlotsInDataSectionsNeedOnlyFitTheirSection) {
   PutU32(jts, 0);
   PutU32(jts, 0);
   b.Add("DATA", 0).assign(8, 0);
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Byte(0);
   const uint32_t data = b.OffsetOf("DATA");
   StoreU32(b.Section("JTS").data(), data + 4);      // the last four bytes
   StoreU32(b.Section("JTS").data() + 4, data + 5);  // runs past the section
@@ -333,13 +335,13 @@ TEST(Image, ConstantsArePooledAlignedAndStatic) {
   uint32_t block = AddBlockConstant(lds, {1, 2, 3});  // 21 bytes: the text is misaligned
   uint32_t text = AddTextConstant(lds, u"ab");
   CodeWriter(b.Add("GCS", 1))
-      .Cmd(4)
+      .Cmd(kSetDWORD)
       .Constant(13, text)
       .Constant(5, block)
-      .Cmd(4)
+      .Cmd(kSetDWORD)
       .Constant(13, text)
       .Constant(5, block)
-      .Cmd(15)
+      .Cmd(kExit)
       .Byte(0);
   Loaded l(b.Build());
   ASSERT_EQ(l.Prepare(), kStatusOk);
@@ -365,7 +367,7 @@ TEST(Image, BadConstantsAreMalformed) {
     ImageBuilder b;
     Bytes& lds = b.Add("LDS", 0);
     uint32_t offset = fill(lds);
-    CodeWriter(b.Add("GCS", 1)).Cmd(15).Constant(kind, offset);
+    CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Constant(kind, offset);
     Loaded l(b.Build());
     return l.Prepare();
   };
@@ -390,7 +392,7 @@ TEST(Image, BadConstantsAreMalformed) {
             kStatusMalformedImage);
   // No "LDS" at all.
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Constant(13, 0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Constant(13, 0);
   Loaded l(b.Build());
   EXPECT_EQ(l.Prepare(), kStatusMalformedImage);
 }
@@ -399,7 +401,7 @@ TEST(Image, FailedPreparationLeavesTheImageAsItWas) {
   ImageBuilder b;
   Bytes& lds = b.Add("LDS", 0);
   uint32_t good = AddTextConstant(lds, u"ok");
-  CodeWriter(b.Add("GCS", 1)).Cmd(4).Constant(13, good).Constant(13, 999).Cmd(15).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kSetDWORD).Constant(13, good).Constant(13, 999).Cmd(kExit).Byte(0);
   Bytes image = b.Build();
   Loaded l(image);
   EXPECT_EQ(l.Prepare(), kStatusMalformedImage);
@@ -408,10 +410,10 @@ TEST(Image, FailedPreparationLeavesTheImageAsItWas) {
 
 TEST(Image, CodeBoundsFindTheSectionOfAnOffset) {
   ImageBuilder b;
-  CodeWriter(b.Add("A", 1)).Cmd(15).Byte(0);
+  CodeWriter(b.Add("A", 1)).Cmd(kExit).Byte(0);
   b.Add("D", 0).assign(4, 0);
   b.Add("E", 1);  // empty code sections hold nothing to run
-  CodeWriter(b.Add("B", 1)).Cmd(15).Byte(1);
+  CodeWriter(b.Add("B", 1)).Cmd(kExit).Byte(1);
   Loaded l(b.Build());
   ASSERT_EQ(l.Prepare(), kStatusOk);
   uint32_t a = b.OffsetOf("A"), bo = b.OffsetOf("B");

@@ -10,32 +10,17 @@
 #include <string>
 
 #include "compiler/compilation.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "base/image_format.h"
 #include "base/status.h"
-#include "runtime/core/variables.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/image_builder.h"
-#include "tests/support/loaded_image.h"
 #include "tests/support/test_process.h"
+#include "tests/support/test_script_support.h"
 
 namespace {
 
 const wchar_t kRunner[] = ZORVAT_BIN_DIR L"\\ZorvatEx.exe";
-
-// The build names its files as the build machine sees them; under Wine a
-// Unix path is reached through drive Z:.
-std::u16string WindowsPath(const std::string& path) {
-  std::u16string out = path.starts_with("/") ? u"Z:" : u"";
-  for (char c : path) out += c == '/' ? u'\\' : char16_t(static_cast<unsigned char>(c));
-  return out;
-}
-
-bool UseShippedCommandList() {
-  static const int32_t result =
-      InitializeCompilerTables((WindowsPath(ZORVAT_COMMAND_LIST_DIR) + u"\\Commands.txt").c_str());
-  return result == 0;
-}
 
 // A text literal of the script language for an ASCII path ("#" doubled).
 std::string PathLiteral(const std::u16string& path) {
@@ -107,19 +92,16 @@ TEST(NativeProgram, LibraryStoresThroughTheRunnersOwnExports) {
 
 // A call of the cdecl function OrderCdecl with `count` argument words (the
 // callee reads the first four), run in this process with errors stopping
-// the run. Without an exit the run ends past its code (106) and leaves its
+// the run (error policy 0). Without an exit the run ends past its code (106) and leaves its
 // variables for the test.
 TStatus CallWithWords(uint32_t count, int64_t* result) {
-  std::string source = "GlobalsAlloc 1 .\nSettingSet 3 0\nDllCall " +
+  std::string source = "GlobalsAlloc 1 .\nDllCall " +
                        PathLiteral(WindowsPath(ZORVAT_TESTLIB_FILE) + u"*OrderCdecl") + " 0 2";
   for (uint32_t i = 0; i < count; ++i) source += " " + std::to_string(i < 4 ? i + 1 : 0);
   source += " .\n";
-  Compiled compiled(source);
-  EXPECT_EQ(compiled.Result(), 0u);
-  LoadedImage image(compiled.Image());
-  const TStatus status = image.Run();
-  *result = -1;
-  GetVarInt64(&image.context, 0, result);
+  CompiledScript script(source);
+  const TStatus status = script.Run();
+  *result = script.Int(0);
   return status;
 }
 

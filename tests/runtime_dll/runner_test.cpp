@@ -10,6 +10,7 @@
 #include "base/image_format.h"
 #include "base/status.h"
 #include "tests/support/box_watcher.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/test_process.h"
 
@@ -47,7 +48,7 @@ TBoxWatchOptions RuntimeBoxes() {
 
 Bytes ExitImage(int8_t code, bool checksum) {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(code);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Byte(code);
   return b.Build(checksum);
 }
 

@@ -11,6 +11,7 @@
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
 #include "tests/support/box_watcher.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/test_process.h"
 #include "tests/support/utf16.h"
@@ -48,8 +49,8 @@ TEST(RuntimeLibrary, LoadAndExecuteStatuses) {
   EXPECT_EQ(run(U16(missing.Path()), nullptr), kStatusNoImage);
 
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(0);
-  CodeWriter(b.Add("OTHER", 1)).Cmd(15).Byte(4);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Byte(0);
+  CodeWriter(b.Add("OTHER", 1)).Cmd(kExit).Byte(4);
   Bytes image = b.Build(true);
   TempFile file(L"image");
   std::wstring path = WriteImage(image, file);
@@ -75,8 +76,8 @@ struct ThreeStepRun {
 
   ThreeStepRun() {
     ImageBuilder b;
-    CodeWriter(b.Add("GCS", 1)).Cmd(2).Byte(3).End().Cmd(351).Default();
-    CodeWriter(b.Add("CHECK", 1)).Cmd(15).Var(0);
+    CodeWriter(b.Add("GCS", 1)).Cmd(kGlobalsAlloc).Byte(3).End().Cmd(kGlobalsCount).Default();
+    CodeWriter(b.Add("CHECK", 1)).Cmd(kExit).Var(0);
     image = b.Build();
     EXPECT_EQ(runtime.Get<TZvInitContext>("InitContext")(&context, image.data(),
                                                        uint32_t(image.size())),

@@ -1,4 +1,4 @@
-#include "runtime/commands/window_test_scripts.h"
+#include "tests/support/window_test_scripts.h"
 
 #include "tests/fixtures/fixture_ids.h"
 

@@ -1,4 +1,4 @@
-#include "runtime/commands/input_process_test_scripts.h"
+#include "tests/support/input_process_test_scripts.h"
 
 #include <set>
 

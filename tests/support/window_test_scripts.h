@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/commands/test_script_support.h"
+#include "tests/support/test_script_support.h"
 #include "tests/support/test_process.h"
 
 std::string HandleText(const void* handle);

@@ -18,14 +18,8 @@
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
+#include "tests/support/command_codes.h"
 #include "tests/support/loaded_image.h"
-
-// The command codes by name: kTextCompare, kSetDWORD, ...
-enum : uint32_t {
-#define ZV_COMMAND(code, Name, ...) k##Name = code,
-#include "runtime/commands/command_table.def"
-#undef ZV_COMMAND
-};
 
 typedef std::vector<std::u16string> TextItems;
 typedef std::vector<std::string> BlockItems;

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
 
 UnreadablePath::UnreadablePath() : Path(TempPath("unreadable_file")) {

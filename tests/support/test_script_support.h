@@ -20,6 +20,10 @@
 std::string FillScript(std::string source,
                        const std::vector<std::pair<std::string, std::string>>& values);
 
+// A path as the build machine names it, as Windows names it: under Wine a
+// Unix path is reached through drive Z:.
+std::u16string WindowsPath(const std::string& path);
+
 // Reads the shipped command list once per test program; false when it
 // cannot be read.
 bool UseShippedCommandList();

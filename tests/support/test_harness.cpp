@@ -1,4 +1,4 @@
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 
 #include <cstring>
 

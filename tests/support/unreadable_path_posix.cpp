@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
 
 UnreadablePath::UnreadablePath() : Path(TempPath("unreadable_socket")) {

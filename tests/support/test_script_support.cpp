@@ -1,25 +1,18 @@
-#include "runtime/commands/test_script_support.h"
+#include "tests/support/test_script_support.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "compiler/compilation.h"
-#include "compiler/test_harness.h"
+#include "tests/support/test_harness.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 
-namespace {
-
-// The build names the folder as the build machine sees it; under Wine a Unix
-// path is reached through drive Z:.
-std::u16string CommandListPath() {
-  const std::string folder = ZORVAT_COMMAND_LIST_DIR;
-  std::u16string path = folder.starts_with("/") ? u"Z:" : u"";
-  for (char c : folder) path += c == '/' ? u'\\' : char16_t(static_cast<unsigned char>(c));
-  return path + u"\\Commands.txt";
+std::u16string WindowsPath(const std::string& path) {
+  std::u16string out = path.starts_with("/") ? u"Z:" : u"";
+  for (char c : path) out += c == '/' ? u'\\' : char16_t(static_cast<unsigned char>(c));
+  return out;
 }
-
-}  // namespace
 
 std::string FillScript(std::string source,
                        const std::vector<std::pair<std::string, std::string>>& values) {
@@ -34,7 +27,7 @@ std::string FillScript(std::string source,
 }
 
 bool UseShippedCommandList() {
-  static const int32_t result = InitializeCompilerTables(CommandListPath().c_str());
+  static const int32_t result = InitializeCompilerTables((WindowsPath(ZORVAT_COMMAND_LIST_DIR) + u"\\Commands.txt").c_str());
   return result == 0;
 }
 

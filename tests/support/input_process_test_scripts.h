@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/commands/test_script_support.h"
+#include "tests/support/test_script_support.h"
 
 std::string Decimal(uint64_t value);
 // A double-quoted text literal of the script language holding `text`.
