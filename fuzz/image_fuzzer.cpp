@@ -28,7 +28,7 @@ int32_t SilentBox(const char16_t*, const char16_t*, uint32_t) { return 1; }
 void RunBounded(TScriptContext& context) {
   for (uint32_t k = 0; k < context.SectionCount; ++k) {
     const TSection& section = context.SectionIndex[k];
-    if ((section.SectionFlag & 1) == 0 || section.SectionLength == 0) continue;
+    if ((section.SectionFlag & kCodeSectionFlag) == 0 || section.SectionLength == 0) continue;
     context.IP = SectionOffset(&context, &section);
     context.CodeStart = context.IP;
     context.CodeEnd = context.IP + section.SectionLength;

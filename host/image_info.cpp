@@ -45,7 +45,7 @@ void DescribeSections(const TScriptContext& context, std::string& report) {
   Append(report, "  %-16s %-4s %10s %10s\n", "name", "kind", "length", "offset");
   for (uint32_t k = 0; k < context.SectionCount; ++k) {
     const TSection& s = context.SectionIndex[k];
-    Append(report, "  %-16s %-4s %10u %10u\n", s.Name, (s.SectionFlag & 1) ? "code" : "data",
+    Append(report, "  %-16s %-4s %10u %10u\n", s.Name, (s.SectionFlag & kCodeSectionFlag) ? "code" : "data",
            s.SectionLength, SectionOffset(&context, &s));
   }
 }

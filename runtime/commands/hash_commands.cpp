@@ -11,17 +11,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/bytes.h"
+#include "base/case_tables.h"
+#include "base/fatal.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/hash_file_reader.h"
 #include "runtime/commands/hash_sections.h"
 #include "runtime/commands/text_command_support.h"
-#include "runtime/core/bytes.h"
-#include "runtime/core/fatal.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
-#include "runtime/values/case_tables.h"
 #include "runtime/values/hashes.h"
 #include "runtime/values/text.h"
 

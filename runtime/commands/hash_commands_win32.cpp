@@ -14,12 +14,12 @@
 
 #include <cstring>
 
+#include "base/bytes.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/hash_sections.h"
 #include "runtime/commands/text_command_support.h"
-#include "runtime/core/bytes.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

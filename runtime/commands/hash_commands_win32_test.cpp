@@ -4,7 +4,7 @@
 #include <string>
 
 #include "runtime/commands/commands.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/commands/hash_file_reader.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
 
 TStatus OpenHashedFile(TScriptContext*, const char16_t* path, THashedFile* file) {
   TPlatformFile handle = PlatformOpenRead(path);

@@ -1,7 +1,7 @@
 #include <windows.h>
 
+#include "base/status.h"
 #include "runtime/commands/hash_file_reader.h"
-#include "runtime/core/status.h"
 
 TStatus OpenHashedFile(TScriptContext* context, const char16_t* path, THashedFile* file) {
   HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ, FILE_SHARE_READ,

@@ -5,7 +5,7 @@
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/special_folders.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/commands/test_script_support.h"
+#include "tests/support/test_script_support.h"
 #include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"

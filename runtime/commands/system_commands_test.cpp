@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/commands/test_script_support.h"
+#include "tests/support/test_script_support.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/library_list.h"
 #include "base/platform.h"

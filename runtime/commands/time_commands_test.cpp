@@ -7,7 +7,7 @@
 #include <random>
 
 #include "runtime/commands/random_generator.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 #include "runtime/core/clock_restore.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "base/image_format.h"
 #include "base/crc64.h"
+#include "tests/support/command_codes.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -143,14 +144,14 @@ Bytes ImageBuilder::Build(bool checksum) const {
     PutU32(image, uint32_t(s.Data.size()));
   }
   for (const TestSection& s : sections_) image.insert(image.end(), s.Data.begin(), s.Data.end());
-  PutU64(image, checksum ? CRC64_Calc(image.data(), image.size()) : ~0ull);
+  PutU64(image, checksum ? CRC64_Calc(image.data(), image.size()) : kNoChecksum);
   PutU32(image, uint32_t(image.size()));
   return image;
 }
 
 Bytes SmallestImage() {
   ImageBuilder b;
-  CodeWriter(b.Add("GCS", 1)).Cmd(15).Byte(0);
+  CodeWriter(b.Add("GCS", 1)).Cmd(kExit).Byte(0);
   return b.Build(false);
 }
 
