@@ -20,9 +20,15 @@ inline uint64_t LoadU64(const void* p) {
   std::memcpy(&v, p, sizeof v);
   return v;
 }
-inline void StoreU16(void* p, uint16_t v) { std::memcpy(p, &v, sizeof v); }
-inline void StoreU32(void* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
-inline void StoreU64(void* p, uint64_t v) { std::memcpy(p, &v, sizeof v); }
+inline void StoreU16(void* p, uint16_t v) {
+  std::memcpy(p, &v, sizeof v);
+}
+inline void StoreU32(void* p, uint32_t v) {
+  std::memcpy(p, &v, sizeof v);
+}
+inline void StoreU64(void* p, uint64_t v) {
+  std::memcpy(p, &v, sizeof v);
+}
 
 // An 80-bit extended value is kept in 10 bytes wherever it is stored.
 constexpr unsigned kExtendedBytes = 10;
@@ -31,4 +37,6 @@ inline long double LoadExtended(const void* p) {
   std::memcpy(&v, p, kExtendedBytes);
   return v;
 }
-inline void StoreExtended(void* p, long double v) { std::memcpy(p, &v, kExtendedBytes); }
+inline void StoreExtended(void* p, long double v) {
+  std::memcpy(p, &v, kExtendedBytes);
+}

@@ -22,7 +22,15 @@ const TCaseTables gTables;
 
 }  // namespace
 
-const char16_t* UpperCaseTable() { return gTables.Upper; }
-const char16_t* LowerCaseTable() { return gTables.Lower; }
-const uint8_t* AnsiUpperCaseTable() { return gTables.AnsiUpper; }
-const uint8_t* AnsiLowerCaseTable() { return gTables.AnsiLower; }
+const char16_t* UpperCaseTable() {
+  return gTables.Upper;
+}
+const char16_t* LowerCaseTable() {
+  return gTables.Lower;
+}
+const uint8_t* AnsiUpperCaseTable() {
+  return gTables.AnsiUpper;
+}
+const uint8_t* AnsiLowerCaseTable() {
+  return gTables.AnsiLower;
+}

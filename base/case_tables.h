@@ -10,5 +10,9 @@ const char16_t* LowerCaseTable();
 const uint8_t* AnsiUpperCaseTable();
 const uint8_t* AnsiLowerCaseTable();
 
-inline char16_t UpCase(char16_t unit) { return UpperCaseTable()[unit]; }
-inline uint8_t AnsiUpCase(uint8_t byte) { return AnsiUpperCaseTable()[byte]; }
+inline char16_t UpCase(char16_t unit) {
+  return UpperCaseTable()[unit];
+}
+inline uint8_t AnsiUpCase(uint8_t byte) {
+  return AnsiUpperCaseTable()[byte];
+}

@@ -4,7 +4,9 @@
 
 namespace {
 
-TEST(Crc64, EmptyInputIsAllOnes) { EXPECT_EQ(CRC64_Calc("", 0), 0xFFFFFFFFFFFFFFFFull); }
+TEST(Crc64, EmptyInputIsAllOnes) {
+  EXPECT_EQ(CRC64_Calc("", 0), 0xFFFFFFFFFFFFFFFFull);
+}
 
 TEST(Crc64, IsTheComplementOfCrc64Xz) {
   // CRC-64/XZ check value of "123456789" is 0x995DC9BBDF1939FA.

@@ -56,7 +56,7 @@ constexpr uint32_t kOpenEnded = 0x7FFFFFFD;
 
 // Payload size of each parameter kind; kinds above 14 are invalid.
 constexpr uint8_t kParamPayloadSize[kParamTypeCount] = {0, 8, 10, 4, 4, 4, 4, 4,
-                                                        4, 4, 0, 1, 2, 4, 4};
+                                                        4, 4, 0,  1, 2, 4, 4};
 
 // Parameter kinds whose payload is the "LDS" offset of a constant.
 constexpr bool IsLongDataKind(uint8_t kind) {

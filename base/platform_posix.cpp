@@ -1,6 +1,8 @@
 // The portable core's services on Linux, for the native build that runs the
 // sanitizers and fuzzers. The ANSI code page is Windows-1252, the case tables
 // come from the C library's wide-character functions.
+#include "base/platform_posix.h"
+
 #include <locale.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -8,14 +10,13 @@
 #include <wctype.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <cstdlib>
 #include <string>
 
 #include "base/fatal.h"
 #include "base/platform.h"
-#include "base/platform_posix.h"
 
 namespace {
 
@@ -57,7 +58,9 @@ std::string ToUtf8(const char16_t* s) {
   return out;
 }
 
-FILE* F(TPlatformFile f) { return static_cast<FILE*>(f); }
+FILE* F(TPlatformFile f) {
+  return static_cast<FILE*>(f);
+}
 
 locale_t Utf8Locale() {
   static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
@@ -78,7 +81,9 @@ TMessageBoxObserver gMessageBoxObserver = nullptr;
 constexpr uint64_t kTicksPerDay = 864000000000ull;
 constexpr int64_t kDaysFrom1601To1970 = 134774;
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -137,8 +142,7 @@ bool PlatformFileSize(TPlatformFile file, uint64_t* size) {
   return true;
 }
 
-bool PlatformReadAt(TPlatformFile file, uint64_t offset, void* buffer, uint32_t n,
-                    uint32_t* got) {
+bool PlatformReadAt(TPlatformFile file, uint64_t offset, void* buffer, uint32_t n, uint32_t* got) {
   *got = 0;
   if (std::fseek(F(file), long(offset), SEEK_SET) != 0) return false;
   *got = uint32_t(std::fread(buffer, 1, n, F(file)));
@@ -207,11 +211,17 @@ void PlatformBuildAnsiCaseTables(uint8_t* upper, uint8_t* lower) {
   }
 }
 
-uint32_t PlatformOwnModule() { return gOwnModule; }
+uint32_t PlatformOwnModule() {
+  return gOwnModule;
+}
 
-void PlatformSetOwnModule(uint32_t module) { gOwnModule = module; }
+void PlatformSetOwnModule(uint32_t module) {
+  gOwnModule = module;
+}
 
-void SetMessageBoxObserver(TMessageBoxObserver observer) { gMessageBoxObserver = observer; }
+void SetMessageBoxObserver(TMessageBoxObserver observer) {
+  gMessageBoxObserver = observer;
+}
 
 int32_t PlatformMessageBox(uint32_t owner, const char16_t* text, const char16_t* caption,
                            uint32_t style) {
@@ -280,4 +290,6 @@ std::u16string PlatformCommandLine() {
 }
 
 // There is no speaker to drive in the native build; nothing fails either.
-uint32_t PlatformMessageBeep(uint32_t) { return 0; }
+uint32_t PlatformMessageBeep(uint32_t) {
+  return 0;
+}

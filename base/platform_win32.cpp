@@ -7,9 +7,13 @@
 
 namespace {
 
-const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+const wchar_t* W(const char16_t* s) {
+  return reinterpret_cast<const wchar_t*>(s);
+}
 
-HANDLE H(TPlatformFile f) { return static_cast<HANDLE>(f); }
+HANDLE H(TPlatformFile f) {
+  return static_cast<HANDLE>(f);
+}
 
 uint32_t gOwnModule = uint32_t(reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)));
 
@@ -29,9 +33,9 @@ TPlatformFile PlatformOpenRead(const char16_t* path) {
 }
 
 TPlatformFile PlatformOpenWrite(const char16_t* path, bool append) {
-  HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h =
+      CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   if (append && SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
       GetLastError() != NO_ERROR) {
@@ -48,8 +52,7 @@ bool PlatformFileSize(TPlatformFile file, uint64_t* size) {
   return true;
 }
 
-bool PlatformReadAt(TPlatformFile file, uint64_t offset, void* buffer, uint32_t n,
-                    uint32_t* got) {
+bool PlatformReadAt(TPlatformFile file, uint64_t offset, void* buffer, uint32_t n, uint32_t* got) {
   *got = 0;
   LARGE_INTEGER li;
   li.QuadPart = LONGLONG(offset);
@@ -86,8 +89,9 @@ bool PlatformFileExists(const char16_t* path) {
 
 uint32_t PlatformAnsiToWide(const uint8_t* bytes, uint32_t n, char16_t* out, uint32_t capacity) {
   if (n == 0) return 0;
-  int units = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(bytes), int(n),
-                                  reinterpret_cast<wchar_t*>(out), out == nullptr ? 0 : int(capacity));
+  int units =
+      MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(bytes), int(n),
+                          reinterpret_cast<wchar_t*>(out), out == nullptr ? 0 : int(capacity));
   return units > 0 ? uint32_t(units) : 0;
 }
 
@@ -129,9 +133,13 @@ void PlatformBuildAnsiCaseTables(uint8_t* upper, uint8_t* lower) {
   CharLowerBuffA(reinterpret_cast<char*>(lower), 256);
 }
 
-uint32_t PlatformOwnModule() { return gOwnModule; }
+uint32_t PlatformOwnModule() {
+  return gOwnModule;
+}
 
-void PlatformSetOwnModule(uint32_t module) { gOwnModule = module; }
+void PlatformSetOwnModule(uint32_t module) {
+  gOwnModule = module;
+}
 
 int32_t PlatformMessageBox(uint32_t owner, const char16_t* text, const char16_t* caption,
                            uint32_t style) {
@@ -156,9 +164,13 @@ bool PlatformFileTimeToCalendar(uint64_t fileTime, TCalendarTime* time) {
   return true;
 }
 
-void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
+void PlatformSleep(uint32_t milliseconds) {
+  Sleep(milliseconds);
+}
 
-uint32_t PlatformTickCount() { return GetTickCount(); }
+uint32_t PlatformTickCount() {
+  return GetTickCount();
+}
 
 uint64_t PlatformSystemTimeNow() {
   FILETIME ft;

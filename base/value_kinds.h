@@ -46,4 +46,3 @@ enum TParamType : uint8_t {
   ptUnicodeStringList = 14,
 };
 constexpr unsigned kParamTypeCount = 15;
-

@@ -15,8 +15,8 @@
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/image_writer.h"
-#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

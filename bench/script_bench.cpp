@@ -17,7 +17,9 @@
 
 namespace {
 
-std::u16string Wide(const char* s) { return std::u16string(s, s + std::char_traits<char>::length(s)); }
+std::u16string Wide(const char* s) {
+  return std::u16string(s, s + std::char_traits<char>::length(s));
+}
 
 // One timed run of an image; -1 when the image does not load.
 double RunOnce(const TGrowArray<uint8_t>& compiled, TStatus* status) {

@@ -18,10 +18,10 @@
 
 #include <cstdint>
 
-#include "compiler/compiler_text.h"
 #include "base/grow_array.h"
 #include "base/image_format.h"
 #include "base/value_kinds.h"
+#include "compiler/compiler_text.h"
 
 // A set of TParamType: bit n stands for ordinal n.
 typedef uint16_t TPTypes;

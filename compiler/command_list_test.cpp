@@ -8,8 +8,8 @@
 
 #include "compiler/compilation.h"
 #include "compiler/keywords.h"
-#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

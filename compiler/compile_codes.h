@@ -57,40 +57,75 @@ constexpr uint32_t kNoErrorLine = ZC_NO_LINE;
 // "file:line: error CODE: ".
 inline const char* CompileCodeText(uint32_t code) {
   switch (code) {
-    case kCompileOk: return "no error";
-    case kCompileUnreadableSource: return "the script or an included module cannot be read";
-    case kCompileOutputFailed: return "the output file cannot be opened or written";
-    case kCompileUnknownLine: return "not a keyword, a command name or a label definition";
-    case kCompileTooManyParams: return "too many parameters, or a parameter after \".\"";
-    case kCompileTooFewParams: return "too few parameters (end the list with \".\" where allowed)";
-    case kCompileBadSectionDeclaration: return "malformed section declaration";
-    case kCompileReservedSection: return "the section names LDS and JTS are reserved";
-    case kCompileSectionKindClash: return "the section was declared before with the other kind";
-    case kCompileUnknownDirective: return "unknown & directive";
-    case kCompileFileMissing: return "the file named by the directive does not exist";
-    case kCompileFileUnreadable: return "the file named by the directive cannot be read";
-    case kCompileDataInCodeSection: return "data directive in a code section";
-    case kCompileDefaultNotAllowed: return "\"$\" (default) is not allowed here";
-    case kCompileEndNotAllowed: return "\".\" (end of parameters) is not allowed here";
-    case kCompileModulesTooDeep: return "modules nested too deeply (does a module include itself?)";
-    case kCompileTooManyModules: return "too many module inclusions";
-    case kCompileImageTooLarge: return "the image would be too large";
-    case kCompileIntegerExpected: return "integer expected";
-    case kCompileBadVariable: return "bad variable reference";
-    case kCompileFloatExpected: return "floating-point number expected";
-    case kCompileShortString: return "string literal shorter than its quotes";
-    case kCompileOddHexDigits: return "odd number of hexadecimal digits";
-    case kCompileBadDate: return "bad date-time literal";
-    case kCompileKindNotAllowed: return "this kind of literal is not allowed here";
-    case kCompileBadCharacter: return "bad character literal";
-    case kCompileEmptyLabel: return "empty label name";
-    case kCompileNoSuchSection: return "the label reference names a section that does not exist";
-    case kCompileNotANumber: return "neither an integer nor a floating-point number";
-    case kCompileNoSuchLabel: return "no such label";
-    case kCompileBadDataNumber: return "unreadable number in a data directive";
-    case kCompileDataNumberRange: return "number out of the directive's range";
-    case kCompileUnterminatedToken: return "unterminated quoted token";
-    case kCompileIconFailed: return "the icon cannot be put into the program";
-    default: return "compilation failed";
+    case kCompileOk:
+      return "no error";
+    case kCompileUnreadableSource:
+      return "the script or an included module cannot be read";
+    case kCompileOutputFailed:
+      return "the output file cannot be opened or written";
+    case kCompileUnknownLine:
+      return "not a keyword, a command name or a label definition";
+    case kCompileTooManyParams:
+      return "too many parameters, or a parameter after \".\"";
+    case kCompileTooFewParams:
+      return "too few parameters (end the list with \".\" where allowed)";
+    case kCompileBadSectionDeclaration:
+      return "malformed section declaration";
+    case kCompileReservedSection:
+      return "the section names LDS and JTS are reserved";
+    case kCompileSectionKindClash:
+      return "the section was declared before with the other kind";
+    case kCompileUnknownDirective:
+      return "unknown & directive";
+    case kCompileFileMissing:
+      return "the file named by the directive does not exist";
+    case kCompileFileUnreadable:
+      return "the file named by the directive cannot be read";
+    case kCompileDataInCodeSection:
+      return "data directive in a code section";
+    case kCompileDefaultNotAllowed:
+      return "\"$\" (default) is not allowed here";
+    case kCompileEndNotAllowed:
+      return "\".\" (end of parameters) is not allowed here";
+    case kCompileModulesTooDeep:
+      return "modules nested too deeply (does a module include itself?)";
+    case kCompileTooManyModules:
+      return "too many module inclusions";
+    case kCompileImageTooLarge:
+      return "the image would be too large";
+    case kCompileIntegerExpected:
+      return "integer expected";
+    case kCompileBadVariable:
+      return "bad variable reference";
+    case kCompileFloatExpected:
+      return "floating-point number expected";
+    case kCompileShortString:
+      return "string literal shorter than its quotes";
+    case kCompileOddHexDigits:
+      return "odd number of hexadecimal digits";
+    case kCompileBadDate:
+      return "bad date-time literal";
+    case kCompileKindNotAllowed:
+      return "this kind of literal is not allowed here";
+    case kCompileBadCharacter:
+      return "bad character literal";
+    case kCompileEmptyLabel:
+      return "empty label name";
+    case kCompileNoSuchSection:
+      return "the label reference names a section that does not exist";
+    case kCompileNotANumber:
+      return "neither an integer nor a floating-point number";
+    case kCompileNoSuchLabel:
+      return "no such label";
+    case kCompileBadDataNumber:
+      return "unreadable number in a data directive";
+    case kCompileDataNumberRange:
+      return "number out of the directive's range";
+    case kCompileUnterminatedToken:
+      return "unterminated quoted token";
+    case kCompileIconFailed:
+      return "the icon cannot be put into the program";
+    default:
+      return "compilation failed";
   }
 }

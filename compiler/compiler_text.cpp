@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "base/platform.h"
 #include "base/case_tables.h"
+#include "base/platform.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "compiler/compiler_text.h"
 #include "base/grow_array.h"
 #include "base/image_format.h"
+#include "compiler/compiler_text.h"
 
 // Where a line of ScriptText came from.
 struct TOneScriptLine {

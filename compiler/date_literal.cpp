@@ -1,7 +1,7 @@
 #include "compiler/date_literal.h"
 
-#include "compiler/number_literals.h"
 #include "base/platform.h"
+#include "compiler/number_literals.h"
 
 namespace {
 

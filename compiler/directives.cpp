@@ -1,5 +1,6 @@
 #include "compiler/directives.h"
 
+#include "base/platform.h"
 #include "compiler/compile_codes.h"
 #include "compiler/compiler_work.h"
 #include "compiler/extended_float.h"
@@ -9,7 +10,6 @@
 #include "compiler/source_reader.h"
 #include "compiler/string_literals.h"
 #include "compiler/text_file.h"
-#include "base/platform.h"
 
 namespace {
 

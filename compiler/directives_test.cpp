@@ -7,8 +7,8 @@
 
 #include "compiler/compile_codes.h"
 #include "compiler/keywords.h"
-#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/crc64.h"
 #include "base/fatal.h"
 #include "base/image_format.h"
 #include "base/platform.h"
-#include "base/crc64.h"
 
 namespace {
 

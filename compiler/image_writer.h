@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "compiler/compiler_types.h"
 #include "base/grow_array.h"
+#include "compiler/compiler_types.h"
 
 // Sets every section's OffsetInFile. False when the image would not fit the
 // format's 32-bit lengths.

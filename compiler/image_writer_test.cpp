@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
+#include "base/crc64.h"
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/sections.h"
-#include "tests/support/test_harness.h"
-#include "base/crc64.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "compiler/labels.h"
 
+#include "base/value_kinds.h"
 #include "compiler/compile_codes.h"
 #include "compiler/hash_index.h"
 #include "compiler/image_writer.h"
 #include "compiler/sections.h"
-#include "base/value_kinds.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "compiler/extended_float.h"
 #include "compiler/number_literals.h"
 #include "compiler/string_literals.h"
-#include "tests/support/test_harness.h"
 #include "compiler/tokenizer.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

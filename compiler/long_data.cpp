@@ -123,8 +123,8 @@ void NoteHeader(TLongDataIndex& index, const uint8_t* lds, uint32_t start) {
   const uint8_t* h = lds + start;
   const uint32_t elemSize = LoadU32Le(h);
   const uint32_t count = LoadU32Le(h + 4);
-  if ((elemSize != kByteElemSize && elemSize != kCharElemSize) || count == 0 || LoadU32Le(h + 8) != count ||
-      LoadU32Le(h + 12) != 0) {
+  if ((elemSize != kByteElemSize && elemSize != kCharElemSize) || count == 0 ||
+      LoadU32Le(h + 8) != count || LoadU32Le(h + 12) != 0) {
     return;
   }
   const uint64_t end = uint64_t(start) + kHeaderBytes + uint64_t(elemSize) * count;

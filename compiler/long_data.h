@@ -19,8 +19,8 @@
 
 #include <cstdint>
 
-#include "compiler/hash_index.h"
 #include "base/grow_array.h"
+#include "compiler/hash_index.h"
 
 struct TRawScript;
 

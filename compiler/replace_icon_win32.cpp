@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "compiler/icon_file.h"
 #include "base/platform.h"
+#include "compiler/icon_file.h"
 
 namespace {
 

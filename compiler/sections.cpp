@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/fatal.h"
 #include "compiler/compile_codes.h"
 #include "compiler/compiler_work.h"
 #include "compiler/keywords.h"
-#include "base/fatal.h"
 
 namespace {
 

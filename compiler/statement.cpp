@@ -1,5 +1,8 @@
 #include "compiler/statement.h"
 
+#include "base/image_format.h"
+#include "base/platform.h"
+#include "base/value_kinds.h"
 #include "compiler/compile_codes.h"
 #include "compiler/compiler_work.h"
 #include "compiler/date_literal.h"
@@ -9,9 +12,6 @@
 #include "compiler/number_literals.h"
 #include "compiler/sections.h"
 #include "compiler/string_literals.h"
-#include "base/platform.h"
-#include "base/image_format.h"
-#include "base/value_kinds.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "compiler/string_literals.h"
 
-#include "compiler/number_literals.h"
 #include "base/platform.h"
+#include "compiler/number_literals.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include "compiler/compiler_text.h"
 #include "base/grow_array.h"
+#include "compiler/compiler_text.h"
 
 // Append the literal's bytes (UTF-16 little-endian for "..."). False when the
 // token is shorter than its two quotes.

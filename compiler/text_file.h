@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "compiler/compiler_text.h"
 #include "base/grow_array.h"
+#include "compiler/compiler_text.h"
 
 enum TFileReadResult : uint8_t {
   kFileRead = 0,

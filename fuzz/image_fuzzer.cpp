@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/platform_posix.h"
 #include "runtime/core/context.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
-#include "base/platform_posix.h"
 #include "runtime/core/variables.h"
 
 namespace {
@@ -21,7 +21,9 @@ namespace {
 constexpr int kMaxSteps = 2000;
 constexpr uint32_t kWait = 11;  // sleeps for as long as the input says
 
-int32_t SilentBox(const char16_t*, const char16_t*, uint32_t) { return 1; }
+int32_t SilentBox(const char16_t*, const char16_t*, uint32_t) {
+  return 1;
+}
 
 // Runs the first code section the way ExecuteByteCode does, one step at a
 // time, so that a script that loops for ever still ends.

@@ -6,11 +6,11 @@
 #include <cstdlib>
 
 #include "base/bytes.h"
-#include "runtime/core/context.h"
-#include "runtime/core/image.h"
+#include "base/crc64.h"
 #include "base/platform.h"
 #include "base/status.h"
-#include "base/crc64.h"
+#include "runtime/core/context.h"
+#include "runtime/core/image.h"
 
 namespace {
 
@@ -45,8 +45,9 @@ void DescribeSections(const TScriptContext& context, std::string& report) {
   Append(report, "  %-16s %-4s %10s %10s\n", "name", "kind", "length", "offset");
   for (uint32_t k = 0; k < context.SectionCount; ++k) {
     const TSection& s = context.SectionIndex[k];
-    Append(report, "  %-16s %-4s %10u %10u\n", s.Name, (s.SectionFlag & kCodeSectionFlag) ? "code" : "data",
-           s.SectionLength, SectionOffset(&context, &s));
+    Append(report, "  %-16s %-4s %10u %10u\n", s.Name,
+           (s.SectionFlag & kCodeSectionFlag) ? "code" : "data", s.SectionLength,
+           SectionOffset(&context, &s));
   }
 }
 
@@ -65,8 +66,9 @@ TStatus DescribeImageFile(const char16_t* path, std::string& report) {
   uint32_t length = 0;
   TStatus status = LoadImageFile(path, &image, &length);
   if (status != kStatusOk) {
-    report += "no image: the file cannot be read, or its last 4 bytes give no image length "
-              "that fits the file\n";
+    report +=
+        "no image: the file cannot be read, or its last 4 bytes give no image length "
+        "that fits the file\n";
     return status;
   }
   uint64_t fileSize = 0;
@@ -89,8 +91,8 @@ TStatus DescribeImageFile(const char16_t* path, std::string& report) {
     DescribeSections(context, report);
     status = PrepareImage(&context);
     if (status == kStatusOk) {
-      Append(report, "preparation: ok, %u instructions, %u constants\n",
-             CountInstructions(context), context.Prepared->ConstantCount);
+      Append(report, "preparation: ok, %u instructions, %u constants\n", CountInstructions(context),
+             context.Prepared->ConstantCount);
     } else {
       Append(report, "preparation: failed with status %u at offset 0x%X\n", status,
              context.Error_At);

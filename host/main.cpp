@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "host/compiler_library.h"
 #include "host/image_info.h"
 #include "host/runtime_library.h"
 #include "runtime/core/image.h"
-#include "base/status.h"
 
 namespace {
 
@@ -85,7 +85,9 @@ int Help(const std::wstring& command, FILE* out, int code) {
   return Usage(out, code);
 }
 
-std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+std::string Narrow(const std::wstring& s) {
+  return std::string(s.begin(), s.end());
+}
 
 bool EndsWithNoCase(const std::wstring& s, const std::wstring& suffix) {
   return s.size() >= suffix.size() &&
@@ -212,7 +214,7 @@ int LoadRunImage(const std::wstring& file, uint8_t** bytes, uint32_t* length) {
   if (status == kStatusOk) status = ValidateImage(*bytes, *length);
   if (status != kStatusOk) {
     std::fprintf(stderr, "zorvat: %ls: %s (status %u)\n", file.c_str(),
-                 status == kStatusNoImage ? "no image at the end of the file"
+                 status == kStatusNoImage            ? "no image at the end of the file"
                  : status == kStatusChecksumMismatch ? "checksum mismatch"
                                                      : "malformed image",
                  status);

@@ -88,8 +88,7 @@ typedef uint32_t(ZV_STDCALL* TZvInitContext)(TScriptContext* context, uint8_t* i
 /* "CompileScript": checks and prepares the image. */
 typedef uint32_t(ZV_STDCALL* TZvCompileScript)(TScriptContext* context);
 /* "ExecuteByteCode": runs the named code section ("GCS" for null). */
-typedef uint32_t(ZV_STDCALL* TZvExecuteByteCode)(TScriptContext* context,
-                                                 const char* sectionName);
+typedef uint32_t(ZV_STDCALL* TZvExecuteByteCode)(TScriptContext* context, const char* sectionName);
 
 /* "Var_StoreDWORD", "Var_StoreInteger", "Var_StoreFloat" (80-bit extended),
  * "Var_StoreBinBlock", "Var_StoreUnicodeString": store a value into the
@@ -102,9 +101,8 @@ typedef uint32_t(ZV_STDCALL* TZvVarStoreFloat)(TScriptContext* context, uint32_t
                                                long double value);
 typedef uint32_t(ZV_STDCALL* TZvVarStoreBinBlock)(TScriptContext* context, uint32_t reference,
                                                   const void* data, uint32_t length);
-typedef uint32_t(ZV_STDCALL* TZvVarStoreUnicodeString)(TScriptContext* context,
-                                                       uint32_t reference, const char16_t* text,
-                                                       uint32_t length);
+typedef uint32_t(ZV_STDCALL* TZvVarStoreUnicodeString)(TScriptContext* context, uint32_t reference,
+                                                       const char16_t* text, uint32_t length);
 /* "Var_InitBBL", "Var_InitUStrL": make the variable an empty block list or
  * text list. "Var_AddItemBBL", "Var_AddItemUStrL": append one item (a text
  * length of -1: up to the terminating zero). */

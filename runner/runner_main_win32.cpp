@@ -8,8 +8,8 @@
 
 #include "base/own_path_win32.h"
 #include "base/platform.h"
-#include "runtime/core/runtime_api.h"
 #include "base/status.h"
+#include "runtime/core/runtime_api.h"
 #include "runtime/core/system_actions.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/bytes.h"
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/image_writer.h"
-#include "tests/support/test_harness.h"
 #include "host/image_info.h"
-#include "base/bytes.h"
 #include "runtime/core/context.h"
 #include "runtime/core/image.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 
 namespace {
 

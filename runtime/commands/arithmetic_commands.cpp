@@ -28,10 +28,10 @@
 #include <cstring>
 #include <type_traits>
 
-#include "runtime/commands/commands.h"
 #include "base/bytes.h"
-#include "runtime/core/fetch.h"
 #include "base/status.h"
+#include "runtime/commands/commands.h"
+#include "runtime/core/fetch.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
@@ -175,7 +175,9 @@ TStatus FloatDiv(TExtended* v, TExtended x) {
   *v /= x;
   return kStatusOk;
 }
-TStatus FloatUnsupported(TExtended*, TExtended) { return kStatusWrongKind; }
+TStatus FloatUnsupported(TExtended*, TExtended) {
+  return kStatusWrongKind;
+}
 // The comparisons are written so that a NaN operand never wins a maximum and
 // always wins a minimum.
 TStatus FloatMax(TExtended* v, TExtended x) {
@@ -553,18 +555,42 @@ TStatus CmdIntToDigitsText(TScriptContext* context) {
   return IntToDigits(context, kDigitsAsText);
 }
 
-TStatus CmdVarAdd(TScriptContext* context) { return ArithmeticInPlace(context, kOpAdd); }
-TStatus CmdVarSub(TScriptContext* context) { return ArithmeticInPlace(context, kOpSub); }
-TStatus CmdVarMul(TScriptContext* context) { return ArithmeticInPlace(context, kOpMul); }
-TStatus CmdVarDiv(TScriptContext* context) { return ArithmeticInPlace(context, kOpDiv); }
-TStatus CmdVarMod(TScriptContext* context) { return ArithmeticInPlace(context, kOpMod); }
-TStatus CmdVarAnd(TScriptContext* context) { return ArithmeticInPlace(context, kOpAnd); }
-TStatus CmdVarOr(TScriptContext* context) { return ArithmeticInPlace(context, kOpOr); }
-TStatus CmdVarXor(TScriptContext* context) { return ArithmeticInPlace(context, kOpXor); }
-TStatus CmdVarShl(TScriptContext* context) { return ArithmeticInPlace(context, kOpShl); }
-TStatus CmdVarShr(TScriptContext* context) { return ArithmeticInPlace(context, kOpShr); }
-TStatus CmdVarMax(TScriptContext* context) { return ArithmeticInPlace(context, kOpMax); }
-TStatus CmdVarMin(TScriptContext* context) { return ArithmeticInPlace(context, kOpMin); }
+TStatus CmdVarAdd(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpAdd);
+}
+TStatus CmdVarSub(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpSub);
+}
+TStatus CmdVarMul(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpMul);
+}
+TStatus CmdVarDiv(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpDiv);
+}
+TStatus CmdVarMod(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpMod);
+}
+TStatus CmdVarAnd(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpAnd);
+}
+TStatus CmdVarOr(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpOr);
+}
+TStatus CmdVarXor(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpXor);
+}
+TStatus CmdVarShl(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpShl);
+}
+TStatus CmdVarShr(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpShr);
+}
+TStatus CmdVarMax(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpMax);
+}
+TStatus CmdVarMin(TScriptContext* context) {
+  return ArithmeticInPlace(context, kOpMin);
+}
 
 TStatus CmdItemCount(TScriptContext* context) {
   uint32_t reference, target;
@@ -576,21 +602,47 @@ TStatus CmdItemCount(TScriptContext* context) {
   return Var_StoreDWORD(context, target, UA_ItemCount(v->UA, v->VarType));
 }
 
-TStatus CmdDWORDArrayNew(TScriptContext* context) { return NewArray(context, kDWORDItem); }
-TStatus CmdIntArrayNew(TScriptContext* context) { return NewArray(context, kIntegerItem); }
-TStatus CmdFloatArrayNew(TScriptContext* context) { return NewArray(context, kFloatItem); }
+TStatus CmdDWORDArrayNew(TScriptContext* context) {
+  return NewArray(context, kDWORDItem);
+}
+TStatus CmdIntArrayNew(TScriptContext* context) {
+  return NewArray(context, kIntegerItem);
+}
+TStatus CmdFloatArrayNew(TScriptContext* context) {
+  return NewArray(context, kFloatItem);
+}
 
-TStatus CmdDWORDArraySet(TScriptContext* context) { return SetItem(context, kDWORDItem); }
-TStatus CmdIntArraySet(TScriptContext* context) { return SetItem(context, kIntegerItem); }
-TStatus CmdFloatArraySet(TScriptContext* context) { return SetItem(context, kFloatItem); }
-TStatus CmdBlockSetByte(TScriptContext* context) { return SetItem(context, kByteItem); }
-TStatus CmdTextSetUnit(TScriptContext* context) { return SetItem(context, kUnitItem); }
+TStatus CmdDWORDArraySet(TScriptContext* context) {
+  return SetItem(context, kDWORDItem);
+}
+TStatus CmdIntArraySet(TScriptContext* context) {
+  return SetItem(context, kIntegerItem);
+}
+TStatus CmdFloatArraySet(TScriptContext* context) {
+  return SetItem(context, kFloatItem);
+}
+TStatus CmdBlockSetByte(TScriptContext* context) {
+  return SetItem(context, kByteItem);
+}
+TStatus CmdTextSetUnit(TScriptContext* context) {
+  return SetItem(context, kUnitItem);
+}
 
-TStatus CmdDWORDArrayGet(TScriptContext* context) { return GetItem(context, kDWORDItem); }
-TStatus CmdIntArrayGet(TScriptContext* context) { return GetItem(context, kIntegerItem); }
-TStatus CmdFloatArrayGet(TScriptContext* context) { return GetItem(context, kFloatItem); }
-TStatus CmdBlockGetByte(TScriptContext* context) { return GetItem(context, kByteItem); }
-TStatus CmdTextGetUnit(TScriptContext* context) { return GetItem(context, kUnitItem); }
+TStatus CmdDWORDArrayGet(TScriptContext* context) {
+  return GetItem(context, kDWORDItem);
+}
+TStatus CmdIntArrayGet(TScriptContext* context) {
+  return GetItem(context, kIntegerItem);
+}
+TStatus CmdFloatArrayGet(TScriptContext* context) {
+  return GetItem(context, kFloatItem);
+}
+TStatus CmdBlockGetByte(TScriptContext* context) {
+  return GetItem(context, kByteItem);
+}
+TStatus CmdTextGetUnit(TScriptContext* context) {
+  return GetItem(context, kUnitItem);
+}
 
 TStatus CmdBlockListGet(TScriptContext* context) {
   return GetListItem(context, vtBinBlockList, vtBinBlock);

@@ -5,9 +5,9 @@
 #include <limits>
 #include <memory>
 
-#include "runtime/commands/commands.h"
 #include "base/bytes.h"
 #include "base/status.h"
+#include "runtime/commands/commands.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

@@ -8,11 +8,11 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/file_paths_win32.h"
 #include "runtime/commands/special_folders.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"

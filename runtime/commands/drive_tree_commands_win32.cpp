@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/file_paths_win32.h"
 #include "runtime/commands/optional_results.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"

@@ -1,11 +1,11 @@
 // Commands that belong to the machine itself: the zero-code trap and exit.
 #include <cstdio>
 
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/fetch.h"
-#include "base/platform.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

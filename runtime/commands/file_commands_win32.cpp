@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/file_paths_win32.h"
 #include "runtime/commands/optional_results.h"
-#include "base/bytes.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "runtime/commands/process_handles_win32.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/types.h"
 #include "runtime/values/text.h"
 

@@ -5,13 +5,13 @@
 // through JumpTo/CallTo, which accept instruction starts only.
 #include <cstring>
 
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/image.h"
-#include "base/platform.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
@@ -85,31 +85,69 @@ TStatus FindCodeSection(TScriptContext* context, uint32_t* start) {
 // The runtime settings by number; false for a number outside 0-8.
 bool ReadSetting(const TScriptContext* c, uint32_t index, uint32_t* value) {
   switch (index) {
-    case 0: *value = uint32_t(c->ScriptErrorCode); return true;
-    case 1: *value = c->Error_At; return true;
-    case 2: *value = c->LastWindowsError; return true;
-    case 3: *value = c->ActionAfterError; return true;
-    case 4: *value = c->KeyPressTime; return true;
-    case 5: *value = c->SendMsgTimeout; return true;
-    case 6: *value = c->IgnoreSymlinks; return true;
-    case 7: *value = c->FileDialogBufferSize; return true;
-    case 8: *value = AutoRestoreOnUnload(); return true;
-    default: return false;
+    case 0:
+      *value = uint32_t(c->ScriptErrorCode);
+      return true;
+    case 1:
+      *value = c->Error_At;
+      return true;
+    case 2:
+      *value = c->LastWindowsError;
+      return true;
+    case 3:
+      *value = c->ActionAfterError;
+      return true;
+    case 4:
+      *value = c->KeyPressTime;
+      return true;
+    case 5:
+      *value = c->SendMsgTimeout;
+      return true;
+    case 6:
+      *value = c->IgnoreSymlinks;
+      return true;
+    case 7:
+      *value = c->FileDialogBufferSize;
+      return true;
+    case 8:
+      *value = AutoRestoreOnUnload();
+      return true;
+    default:
+      return false;
   }
 }
 
 bool WriteSetting(TScriptContext* c, uint32_t index, uint32_t value) {
   switch (index) {
-    case 0: c->ScriptErrorCode = int32_t(value); return true;
-    case 1: c->Error_At = value; return true;
-    case 2: c->LastWindowsError = value; return true;
-    case 3: c->ActionAfterError = value; return true;
-    case 4: c->KeyPressTime = value; return true;
-    case 5: c->SendMsgTimeout = value; return true;
-    case 6: c->IgnoreSymlinks = value; return true;
-    case 7: c->FileDialogBufferSize = value; return true;
-    case 8: SetAutoRestoreOnUnload(value); return true;
-    default: return false;
+    case 0:
+      c->ScriptErrorCode = int32_t(value);
+      return true;
+    case 1:
+      c->Error_At = value;
+      return true;
+    case 2:
+      c->LastWindowsError = value;
+      return true;
+    case 3:
+      c->ActionAfterError = value;
+      return true;
+    case 4:
+      c->KeyPressTime = value;
+      return true;
+    case 5:
+      c->SendMsgTimeout = value;
+      return true;
+    case 6:
+      c->IgnoreSymlinks = value;
+      return true;
+    case 7:
+      c->FileDialogBufferSize = value;
+      return true;
+    case 8:
+      SetAutoRestoreOnUnload(value);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -154,9 +192,13 @@ TStatus CmdReturnDrop(TScriptContext* context) {
   return store ? Var_StoreDWORD(context, reference, dropped) : kStatusOk;
 }
 
-TStatus CmdSwitch(TScriptContext* context) { return SwitchTo(context, false); }
+TStatus CmdSwitch(TScriptContext* context) {
+  return SwitchTo(context, false);
+}
 
-TStatus CmdSwitchGosub(TScriptContext* context) { return SwitchTo(context, true); }
+TStatus CmdSwitchGosub(TScriptContext* context) {
+  return SwitchTo(context, true);
+}
 
 // The handler is checked when it is set, so that a bad address is reported
 // where it was given rather than at the first error.
@@ -196,8 +238,7 @@ TStatus CmdSectionList(TScriptContext* context) {
   for (uint32_t k = 0; k < context->SectionCount; ++k) {
     const TSection& section = context->SectionIndex[k];
     if (filter && section.SectionFlag != flag) continue;
-    TStatus added =
-        BBL_AddBuffer(&list, section.Name, uint32_t(std::strlen(section.Name)));
+    TStatus added = BBL_AddBuffer(&list, section.Name, uint32_t(std::strlen(section.Name)));
     if (added != kStatusOk) {
       xL_Free(&list);
       return added;

@@ -125,7 +125,7 @@ TEST(Flow, SwitchNumbersOmittedCasesOnFromTheLastGivenValue) {
   EXPECT_EQ(RunSwitch(kSwitch, 6, {5, -1}, false), 11u);
   EXPECT_EQ(RunSwitch(kSwitch, 7, {5, -1}, false), 99u);  // nothing taken: go on
   EXPECT_EQ(RunSwitch(kSwitch, 7, {5, -1}, true), 50u);
-  EXPECT_EQ(RunSwitch(kSwitch, 3, {}, true), 50u);  // a lone address is the default
+  EXPECT_EQ(RunSwitch(kSwitch, 3, {}, true), 50u);       // a lone address is the default
   EXPECT_EQ(RunSwitch(kSwitch, 5, {5, 5}, false), 10u);  // the first match wins
 }
 
@@ -270,9 +270,17 @@ TEST(Message, ShowStoresTheAnswer) {
     uint32_t text = AddTextConstant(lds, u"Proceed?");
     uint32_t caption = AddTextConstant(lds, u"Question");
     CodeWriter(b.Add("GCS", 1))
-        .Cmd(kGlobalsAlloc).Byte(1).End()
-        .Cmd(kMessageShow).Constant(13, text).Constant(13, caption).Byte(4).Default().Byte(0)
-        .Cmd(kExit).Var(0);
+        .Cmd(kGlobalsAlloc)
+        .Byte(1)
+        .End()
+        .Cmd(kMessageShow)
+        .Constant(13, text)
+        .Constant(13, caption)
+        .Byte(4)
+        .Default()
+        .Byte(0)
+        .Cmd(kExit)
+        .Var(0);
     image = b.Build();
   }
   LoadedImage l(image);

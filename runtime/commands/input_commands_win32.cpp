@@ -14,10 +14,10 @@
 #include <array>
 #include <cstdint>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/optional_results.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

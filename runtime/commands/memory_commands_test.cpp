@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/input_process_test_scripts.h"
 #include "base/status.h"
+#include "tests/support/input_process_test_scripts.h"
 #include "tests/support/test_process.h"
 
 namespace {

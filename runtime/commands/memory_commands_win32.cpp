@@ -14,10 +14,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/process_handles_win32.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

@@ -6,11 +6,11 @@
 
 #include <cstdio>
 
-#include "runtime/commands/window_refs_win32.h"
-#include "tests/support/window_test_scripts.h"
 #include "base/status.h"
+#include "runtime/commands/window_refs_win32.h"
 #include "tests/fixtures/fixture_ids.h"
 #include "tests/support/fixture_thread.h"
+#include "tests/support/window_test_scripts.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 // no path at all those act on the menu itself, and the others find no item.
 #include <windows.h>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/window_refs_win32.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

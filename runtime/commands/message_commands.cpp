@@ -1,10 +1,10 @@
 // The simplest ways a script talks to its user: a modal message box whose
 // answer can be stored, and a system beep.
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/fetch.h"
-#include "base/platform.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

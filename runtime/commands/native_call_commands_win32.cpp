@@ -23,13 +23,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/commands/commands.h"
 #include "base/bytes.h"
+#include "base/platform.h"
+#include "base/status.h"
+#include "runtime/commands/commands.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/image.h"
 #include "runtime/core/library_list.h"
-#include "base/platform.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

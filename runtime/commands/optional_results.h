@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runtime/core/fetch.h"
 #include "base/status.h"
+#include "runtime/core/fetch.h"
 #include "runtime/core/variables.h"
 
 struct TOptionalResult {

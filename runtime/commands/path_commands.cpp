@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/special_folders.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

@@ -17,11 +17,11 @@
 #include <iterator>
 #include <string>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/optional_results.h"
 #include "runtime/commands/process_handles_win32.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

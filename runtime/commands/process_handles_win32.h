@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "runtime/core/fetch.h"
 #include "base/status.h"
+#include "runtime/core/fetch.h"
 #include "runtime/core/types.h"
 #include "runtime/core/variables.h"
 

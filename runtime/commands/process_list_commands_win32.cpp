@@ -15,11 +15,11 @@
 #include <memory>
 #include <new>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/optional_results.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/library_list.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/unified_array.h"

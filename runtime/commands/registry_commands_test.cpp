@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_script_support.h"
 #include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
+#include "tests/support/test_script_support.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <new>
 #include <string>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/optional_results.h"
 #include "runtime/commands/registry_keys_win32.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_script_support.h"
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/library_list.h"
-#include "base/platform.h"
 #include "runtime/core/runtime_api.h"
-#include "base/status.h"
 #include "tests/support/system_action_recorder.h"
+#include "tests/support/test_script_support.h"
 
 namespace {
 

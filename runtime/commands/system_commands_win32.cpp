@@ -8,10 +8,10 @@
 
 #include <cwchar>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/library_list.h"
-#include "base/status.h"
 #include "runtime/core/system_actions.h"
 #include "runtime/core/variables.h"
 

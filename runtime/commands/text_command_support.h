@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "runtime/core/fetch.h"
 #include "base/status.h"
+#include "runtime/core/fetch.h"
 #include "runtime/core/types.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text_parser.h"

@@ -6,13 +6,13 @@
 // is never written and a failing command leaves the variable as it was.
 #include <cmath>
 
+#include "base/case_tables.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
-#include "base/case_tables.h"
 #include "runtime/values/text.h"
 
 namespace {

@@ -5,11 +5,11 @@
 // the new value is complete before it is stored.
 #include <cstring>
 
+#include "base/grow_array.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "base/grow_array.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

@@ -4,10 +4,10 @@
 // image is shared, since nothing writes a constant in place.
 #include <cstring>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

@@ -2,10 +2,10 @@
 // items of block and text lists replaced. A list owns its items: a replaced
 // item is freed, and a new item is a copy of what the script gave (a
 // constant is shared, since nothing writes a constant).
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

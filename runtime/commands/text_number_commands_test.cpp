@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "runtime/commands/commands.h"
-#include "tests/support/text_test_support.h"
 #include "tests/support/box_recorder.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/commands/commands.h"
-#include "runtime/commands/text_command_support.h"
 #include "base/bytes.h"
-#include "runtime/core/fetch.h"
 #include "base/grow_array.h"
 #include "base/status.h"
+#include "runtime/commands/commands.h"
+#include "runtime/commands/text_command_support.h"
+#include "runtime/core/fetch.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

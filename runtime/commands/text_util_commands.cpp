@@ -6,12 +6,12 @@
 // are in text_util_commands_win32.cpp.
 #include <cstring>
 
+#include "base/case_tables.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
-#include "base/case_tables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
 

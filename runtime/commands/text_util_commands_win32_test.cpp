@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "runtime/commands/commands.h"
-#include "tests/support/text_test_support.h"
 #include "tests/support/box_watcher.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 // screen commands of the family are in time_commands_win32.cpp.
 #include <cmath>
 
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/random_generator.h"
 #include "runtime/core/fetch.h"
-#include "base/platform.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <random>
 
 #include "runtime/commands/random_generator.h"
-#include "tests/support/text_test_support.h"
 #include "runtime/core/clock_restore.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <cwchar>
 #include <string>
 
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/optional_results.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/fetch.h"
-#include "base/platform.h"
-#include "base/status.h"
 #include "runtime/core/system_actions.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"

@@ -2,9 +2,9 @@
 // variables, push and pop frames, count a frame's variables, and the plain
 // DWORD assignment. A subroutine pushes a frame, allocates its locals and
 // pops the frame before it returns; globals are allocated once at the start.
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 
 namespace {
@@ -48,9 +48,13 @@ TStatus CountVariables(TScriptContext* context, bool global) {
 
 }  // namespace
 
-TStatus CmdGlobalsAlloc(TScriptContext* context) { return AllocateVariables(context, true); }
+TStatus CmdGlobalsAlloc(TScriptContext* context) {
+  return AllocateVariables(context, true);
+}
 
-TStatus CmdLocalsAlloc(TScriptContext* context) { return AllocateVariables(context, false); }
+TStatus CmdLocalsAlloc(TScriptContext* context) {
+  return AllocateVariables(context, false);
+}
 
 TStatus CmdSetDWORD(TScriptContext* context) {
   uint8_t status;
@@ -61,14 +65,26 @@ TStatus CmdSetDWORD(TScriptContext* context) {
   return Var_StoreDWORD(context, target, value);
 }
 
-TStatus CmdFramePush(TScriptContext* context) { return PushFrame(context); }
+TStatus CmdFramePush(TScriptContext* context) {
+  return PushFrame(context);
+}
 
-TStatus CmdFramePop(TScriptContext* context) { return PopFrame(context); }
+TStatus CmdFramePop(TScriptContext* context) {
+  return PopFrame(context);
+}
 
-TStatus CmdGlobalsFree(TScriptContext* context) { return FreeVariables(context, true); }
+TStatus CmdGlobalsFree(TScriptContext* context) {
+  return FreeVariables(context, true);
+}
 
-TStatus CmdLocalsFree(TScriptContext* context) { return FreeVariables(context, false); }
+TStatus CmdLocalsFree(TScriptContext* context) {
+  return FreeVariables(context, false);
+}
 
-TStatus CmdGlobalsCount(TScriptContext* context) { return CountVariables(context, true); }
+TStatus CmdGlobalsCount(TScriptContext* context) {
+  return CountVariables(context, true);
+}
 
-TStatus CmdLocalsCount(TScriptContext* context) { return CountVariables(context, false); }
+TStatus CmdLocalsCount(TScriptContext* context) {
+  return CountVariables(context, false);
+}

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "runtime/commands/window_refs_win32.h"
-#include "tests/support/window_test_scripts.h"
 #include "base/status.h"
+#include "runtime/commands/window_refs_win32.h"
 #include "tests/fixtures/fixture_ids.h"
+#include "tests/support/window_test_scripts.h"
 
 namespace {
 

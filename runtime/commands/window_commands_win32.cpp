@@ -8,10 +8,10 @@
 
 #include <vector>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/window_refs_win32.h"
 #include "runtime/core/fetch.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
 

@@ -4,14 +4,14 @@
 #include <cstring>
 #include <type_traits>
 
-#include "runtime/core/image.h"
 #include "base/platform.h"
 #include "base/status.h"
 #include "include/zorvat.h"
+#include "runtime/core/image.h"
 
 // The context record of the public header is this record as hosts and
 // native libraries see it, in both builds.
-#define ZV_SAME_FIELD(field)                                                           \
+#define ZV_SAME_FIELD(field)                                                                \
   static_assert(offsetof(TScriptContext, field) == offsetof(TScriptContextRecord, field) && \
                 sizeof(TScriptContext::field) == sizeof(TScriptContextRecord::field))
 ZV_SAME_FIELD(MyOwnModule);
@@ -106,4 +106,6 @@ uint32_t VarKindElemSize(TVarType kind) {
   }
 }
 
-bool VarKindHasItems(TVarType kind) { return VarKindElemSize(kind) != 0; }
+bool VarKindHasItems(TVarType kind) {
+  return VarKindElemSize(kind) != 0;
+}

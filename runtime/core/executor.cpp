@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/core/dispatch.h"
 #include "base/bytes.h"
-#include "runtime/core/fault_guard.h"
-#include "runtime/core/image.h"
 #include "base/platform.h"
 #include "base/status.h"
+#include "runtime/core/dispatch.h"
+#include "runtime/core/fault_guard.h"
+#include "runtime/core/image.h"
 #include "runtime/core/variables.h"
 
 #define ZV_TEXT(x) #x
@@ -39,7 +39,8 @@ TStatus StopRun(TScriptContext* c, TStatus status, uint32_t at) {
 // leaves IP inside or beyond its instruction: continue after the instruction.
 void StepOverInstruction(TScriptContext* c, uint32_t at) {
   uint32_t end = at + 4;
-  SkipParams(c->ScriptStart, c->CodeEnd, &end, kDispatchTable[LoadU32(c->ScriptStart + at)].ParamCount);
+  SkipParams(c->ScriptStart, c->CodeEnd, &end,
+             kDispatchTable[LoadU32(c->ScriptStart + at)].ParamCount);
   c->IP = end;
 }
 
@@ -102,7 +103,9 @@ TStatus RunLoop(TScriptContext* c) {
 
 }  // namespace
 
-TStatus ExecuteStep(TScriptContext* c) { return Step(c); }
+TStatus ExecuteStep(TScriptContext* c) {
+  return Step(c);
+}
 
 TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   TStatus status = PrepareImage(context);

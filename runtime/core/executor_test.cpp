@@ -4,10 +4,10 @@
 
 #include <stdexcept>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/core/dispatch.h"
 #include "runtime/core/fault_guard.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 #include "tests/support/box_recorder.h"
 #include "tests/support/command_codes.h"
@@ -15,11 +15,13 @@
 
 namespace {
 
-std::u16string Signature() { return kRuntimeSignature; }
+std::u16string Signature() {
+  return kRuntimeSignature;
+}
 
 std::u16string ErrorText(int code, const char* offset) {
-  std::string s = "Error in script\n\nError code=" + std::to_string(code) +
-                  "\nOffset in bytecode=" + offset;
+  std::string s =
+      "Error in script\n\nError code=" + std::to_string(code) + "\nOffset in bytecode=" + offset;
   return std::u16string(s.begin(), s.end());
 }
 
@@ -187,7 +189,8 @@ TEST(Executor, JumpsLandOnlyOnInstructionStarts) {
 }
 
 TEST(Executor, ErrorHandlerOutsideTheCodeStopsTheRun) {
-  LoadedImage l(OneSection([](CodeWriter& w) { w.Cmd(kFramePop).Cmd(kFramePop).Cmd(kExit).Byte(0); }));
+  LoadedImage l(
+      OneSection([](CodeWriter& w) { w.Cmd(kFramePop).Cmd(kFramePop).Cmd(kExit).Byte(0); }));
   l.context.ActionAfterError = 2;
   l.context.OnErrorGoto = 3;
   EXPECT_EQ(l.Run(), kStatusBadJumpTarget);
@@ -211,7 +214,7 @@ TEST(Executor, CommandsNotBuiltFailLoudlyAndAreSteppedOver) {
 
 TEST(Executor, FramesAndReferences) {
   LoadedImage s(OneSection([](CodeWriter& w) {
-    w.Cmd(kGlobalsAlloc).Byte(2).End();           // globals 0, 1
+    w.Cmd(kGlobalsAlloc).Byte(2).End();            // globals 0, 1
     w.Cmd(kFramePush);                             // frame 1
     w.Cmd(kLocalsAlloc).Byte(2).Byte(1);           // two locals; first's reference into global 1
     w.Cmd(kSetDWORD).DWord(0x80000001).Word(777);  // local 1
@@ -265,8 +268,7 @@ TEST(Executor, AContextRunsAgainAfterExit) {
 
 TEST(FaultGuard, ExceptionsBecomeStatus104AndTheProcessGoesOn) {
   TScriptContext context{};
-  EXPECT_EQ(RunGuarded([](TScriptContext*) -> TStatus { throw std::runtime_error("x"); },
-                       &context),
+  EXPECT_EQ(RunGuarded([](TScriptContext*) -> TStatus { throw std::runtime_error("x"); }, &context),
             kStatusException);
   EXPECT_EQ(RunGuarded([](TScriptContext*) -> TStatus { return 42; }, &context), 42u);
 }

@@ -5,17 +5,19 @@
 // Everything is __stdcall, the native-call command's default convention.
 #include <type_traits>
 
+#include "base/status.h"
 #include "include/zorvat.h"
 #include "runtime/core/context.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
 #include "runtime/core/runtime_api.h"
-#include "base/status.h"
 #include "runtime/core/variables.h"
 
 extern "C" {
 
-int32_t __stdcall ZvKernelVersion() { return kRuntimeVersion; }
+int32_t __stdcall ZvKernelVersion() {
+  return kRuntimeVersion;
+}
 
 TStatus __stdcall ZvLoadAndExecute(const char16_t* fileName, const char* sectionName) {
   if (fileName == nullptr) return kStatusNoImage;
@@ -50,15 +52,14 @@ TStatus __stdcall ZvVarStoreFloat(TScriptContext* context, uint32_t reference, T
   return context ? Var_StoreFloat(context, reference, value) : kStatusNoSuchVariable;
 }
 
-TStatus __stdcall ZvVarStoreBinBlock(TScriptContext* context, uint32_t reference,
-                                     const void* data, uint32_t length) {
+TStatus __stdcall ZvVarStoreBinBlock(TScriptContext* context, uint32_t reference, const void* data,
+                                     uint32_t length) {
   return context ? Var_StoreBinBlock(context, reference, data, length) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarStoreUnicodeString(TScriptContext* context, uint32_t reference,
                                           const char16_t* text, uint32_t length) {
-  return context ? Var_StoreUnicodeString(context, reference, text, length)
-                 : kStatusNoSuchVariable;
+  return context ? Var_StoreUnicodeString(context, reference, text, length) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarInitBBL(TScriptContext* context, uint32_t reference) {

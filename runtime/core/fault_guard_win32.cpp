@@ -10,8 +10,8 @@
 
 #include <csetjmp>
 
-#include "runtime/core/fault_guard.h"
 #include "base/status.h"
+#include "runtime/core/fault_guard.h"
 
 namespace {
 

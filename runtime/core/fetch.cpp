@@ -1,8 +1,8 @@
 #include "runtime/core/fetch.h"
 
 #include "base/bytes.h"
-#include "runtime/core/image.h"
 #include "base/status.h"
+#include "runtime/core/image.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"
@@ -136,5 +136,3 @@ PArrayHeader FetchText(TScriptContext* context, uint8_t* status) {
   if (text == nullptr) *status = kFetchUnusable;
   return text;
 }
-
-

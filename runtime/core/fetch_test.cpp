@@ -106,8 +106,8 @@ TEST(Fetch, TextConstantsComeBackThemselvesAndBlocksAreConverted) {
   ASSERT_NE(converted.Get(), nullptr);
   EXPECT_FALSE(UA_IsStatic(converted.Get()));
   // The 8-bit constant reads as the same text as the UTF-16 one.
-  EXPECT_EQ(USTR_Compare(USTR_Chars(constant), USTR_Length(constant),
-                         USTR_Chars(converted.Get()), USTR_Length(converted.Get())),
+  EXPECT_EQ(USTR_Compare(USTR_Chars(constant), USTR_Length(constant), USTR_Chars(converted.Get()),
+                         USTR_Length(converted.Get())),
             0);
   EXPECT_EQ(FetchText(c, &status), constant);  // the same constant, no copy
 }

@@ -6,12 +6,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runtime/core/dispatch.h"
 #include "base/bytes.h"
+#include "base/crc64.h"
 #include "base/fatal.h"
 #include "base/platform.h"
 #include "base/status.h"
-#include "base/crc64.h"
+#include "runtime/core/dispatch.h"
 
 namespace {
 
@@ -239,13 +239,13 @@ TStatus BuildConstantPool(TPrepareState& s, TPreparedImage* prepared) {
       continue;
     }
     uint32_t count = 0;
-    if (ldsSection == nullptr ||
-        !CheckConstant(ldsSection->SectionPtr, ldsSection->SectionLength, offset, ref.Kind,
-                       &count)) {
+    if (ldsSection == nullptr || !CheckConstant(ldsSection->SectionPtr, ldsSection->SectionLength,
+                                                offset, ref.Kind, &count)) {
       return s.Fail(kStatusMalformedImage, ref.PayloadPos - 1);
     }
     bool isList = ref.Kind == ptBinBlockList || ref.Kind == ptUnicodeStringList;
-    uint64_t bytes = sizeof(TArrayHeader) + (isList ? 0 : uint64_t(count) * ConstantElemSize(ref.Kind));
+    uint64_t bytes =
+        sizeof(TArrayHeader) + (isList ? 0 : uint64_t(count) * ConstantElemSize(ref.Kind));
     entries.push_back({offset, ref.Kind, count, poolBytes});
     poolBytes += RoundUp(bytes, 16);
     if (poolBytes > poolLimit) return s.Fail(kStatusMalformedImage, ref.PayloadPos - 1);
@@ -296,8 +296,8 @@ TStatus LoadImageFile(const char16_t* fileName, uint8_t** image, uint32_t* lengt
   uint64_t size = 0;
   uint8_t tail[4];
   uint32_t got = 0;
-  if (PlatformFileSize(file, &size) && size >= 4 &&
-      PlatformReadAt(file, size - 4, tail, 4, &got) && got == 4) {
+  if (PlatformFileSize(file, &size) && size >= 4 && PlatformReadAt(file, size - 4, tail, 4, &got) &&
+      got == 4) {
     uint64_t imageLength = uint64_t(LoadU32(tail)) + 4;
     if (imageLength <= size && imageLength <= 0xFFFFFFFFu) {
       uint8_t* buffer = static_cast<uint8_t*>(std::malloc(size_t(imageLength)));
@@ -316,7 +316,9 @@ TStatus LoadImageFile(const char16_t* fileName, uint8_t** image, uint32_t* lengt
   return status;
 }
 
-void FreeImage(uint8_t* image) { std::free(image); }
+void FreeImage(uint8_t* image) {
+  std::free(image);
+}
 
 TStatus ValidateImage(const uint8_t* image, uint32_t length) {
   TStatus status = CheckFrame(image, length);
@@ -400,7 +402,8 @@ TStatus PrepareImage(TScriptContext* context) {
     const TSection& section = context->SectionIndex[k];
     uint32_t start = SectionOffset(context, &section);
     if (section.SectionLength > 0) {
-      spans.push_back({start, start + section.SectionLength, (section.SectionFlag & kCodeSectionFlag) != 0});
+      spans.push_back(
+          {start, start + section.SectionLength, (section.SectionFlag & kCodeSectionFlag) != 0});
     }
   }
   for (uint32_t k = 0; k < context->SectionCount; ++k) {
@@ -410,8 +413,7 @@ TStatus PrepareImage(TScriptContext* context) {
         CheckLabelSlots(s, spans, SectionOffset(context, &section), section.SectionLength);
     if (status != kStatusOk) return status;
   }
-  TPreparedImage* prepared =
-      static_cast<TPreparedImage*>(std::calloc(1, sizeof(TPreparedImage)));
+  TPreparedImage* prepared = static_cast<TPreparedImage*>(std::calloc(1, sizeof(TPreparedImage)));
   if (prepared == nullptr) FatalOutOfMemory();
   TStatus status = BuildConstantPool(s, prepared);
   if (status != kStatusOk) {

@@ -27,7 +27,7 @@ struct TCodeBounds {
   uint32_t End;
 };
 struct TPreparedImage {
-  uint8_t* InstrStarts;  // one bit per image byte: an instruction starts here
+  uint8_t* InstrStarts;     // one bit per image byte: an instruction starts here
   PArrayHeader* Constants;  // indexed by the rewritten payload of kinds 3-6, 8, 13, 14
   uint32_t ConstantCount;
   uint8_t* ConstantPool;

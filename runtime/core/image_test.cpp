@@ -7,10 +7,10 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/crc64.h"
+#include "base/status.h"
 #include "runtime/core/context.h"
 #include "runtime/core/dispatch.h"
-#include "base/status.h"
-#include "base/crc64.h"
 #include "tests/support/command_codes.h"
 #include "tests/support/image_builder.h"
 
@@ -301,8 +301,8 @@ TEST(Image, JumpTableEntriesAreChecked) {
     return status;
   };
   EXPECT_EQ(prepare(0, 9), kStatusOk);
-  EXPECT_EQ(prepare(0, 0), kStatusOk);   // the Goto itself
-  EXPECT_EQ(prepare(0, 15), kStatusOk);  // a label at the end of the section
+  EXPECT_EQ(prepare(0, 0), kStatusOk);               // the Goto itself
+  EXPECT_EQ(prepare(0, 15), kStatusOk);              // a label at the end of the section
   EXPECT_EQ(prepare(0, 16), kStatusMalformedImage);  // past the sections' bytes
   EXPECT_EQ(prepare(0, 0x7FFFFFFF), kStatusMalformedImage);
   EXPECT_EQ(prepare(1, 9), kStatusMalformedImage);             // not a slot
@@ -383,12 +383,21 @@ TEST(Image, BadConstantsAreMalformed) {
                       return AddArrayConstant(lds, 2, 2, {'x', 0, 'y', 0});  // no terminator
                     }),
             kStatusMalformedImage);
-  EXPECT_EQ(prepare(5, [](Bytes& lds) { return AddArrayConstant(lds, 1, 2, {0, 1}); }),
+  EXPECT_EQ(prepare(5,
+                    [](Bytes& lds) {
+                      return AddArrayConstant(lds, 1, 2, {0, 1});
+                    }),
             kStatusMalformedImage);
-  EXPECT_EQ(prepare(8, [](Bytes& lds) { return AddArrayConstant(lds, 4, 1000, {1, 2, 3, 4}); }),
+  EXPECT_EQ(prepare(8,
+                    [](Bytes& lds) {
+                      return AddArrayConstant(lds, 4, 1000, {1, 2, 3, 4});
+                    }),
             kStatusMalformedImage);
   EXPECT_EQ(prepare(14, [](Bytes& lds) { return AddArrayConstant(lds, 4, 0, {}); }), kStatusOk);
-  EXPECT_EQ(prepare(14, [](Bytes& lds) { return AddArrayConstant(lds, 4, 1, {1, 2, 3, 4}); }),
+  EXPECT_EQ(prepare(14,
+                    [](Bytes& lds) {
+                      return AddArrayConstant(lds, 4, 1, {1, 2, 3, 4});
+                    }),
             kStatusMalformedImage);
   // No "LDS" at all.
   ImageBuilder b;
@@ -401,7 +410,12 @@ TEST(Image, FailedPreparationLeavesTheImageAsItWas) {
   ImageBuilder b;
   Bytes& lds = b.Add("LDS", 0);
   uint32_t good = AddTextConstant(lds, u"ok");
-  CodeWriter(b.Add("GCS", 1)).Cmd(kSetDWORD).Constant(13, good).Constant(13, 999).Cmd(kExit).Byte(0);
+  CodeWriter(b.Add("GCS", 1))
+      .Cmd(kSetDWORD)
+      .Constant(13, good)
+      .Constant(13, 999)
+      .Cmd(kExit)
+      .Byte(0);
   Bytes image = b.Build();
   Loaded l(image);
   EXPECT_EQ(l.Prepare(), kStatusMalformedImage);

@@ -1,11 +1,11 @@
 #include "runtime/core/runtime_api.h"
 
+#include "base/status.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/context.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
 #include "runtime/core/library_list.h"
-#include "base/status.h"
 
 TStatus LoadAndExecute(const char16_t* fileName, const char* sectionName) {
   uint8_t* image = nullptr;

@@ -28,8 +28,8 @@ struct TZorvatVariable {
 };
 
 typedef TGrowArray<TZorvatVariable> TZorvatVariables;  // one frame
-typedef TGrowArray<TZorvatVariables> TVarStack;         // frame 0 = globals
-typedef TGrowArray<uint32_t> TCallStack;                // return positions
+typedef TGrowArray<TZorvatVariables> TVarStack;        // frame 0 = globals
+typedef TGrowArray<uint32_t> TCallStack;               // return positions
 
 // One entry of the section index, in directory order.
 struct TSection {

@@ -218,8 +218,8 @@ TStatus ZV_STDCALL Var_StoreFloat(TScriptContext* context, uint32_t reference, T
   return kStatusOk;
 }
 
-TStatus ZV_STDCALL Var_StoreBinBlock(TScriptContext* context, uint32_t reference,
-                                     const void* data, uint32_t length) {
+TStatus ZV_STDCALL Var_StoreBinBlock(TScriptContext* context, uint32_t reference, const void* data,
+                                     uint32_t length) {
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   if (data == nullptr && length != 0) return kStatusOutOfMemory;  // nothing to copy from

@@ -79,8 +79,8 @@ TStatus ZV_STDCALL Var_StoreDWORD(TScriptContext* context, uint32_t reference, u
 TStatus ZV_STDCALL Var_StoreInteger(TScriptContext* context, uint32_t reference, int64_t value);
 TStatus ZV_STDCALL Var_StoreFloat(TScriptContext* context, uint32_t reference, TExtended value);
 // A new block with a copy of `length` bytes. 0, 1001, 1002.
-TStatus ZV_STDCALL Var_StoreBinBlock(TScriptContext* context, uint32_t reference,
-                                     const void* data, uint32_t length);
+TStatus ZV_STDCALL Var_StoreBinBlock(TScriptContext* context, uint32_t reference, const void* data,
+                                     uint32_t length);
 // A new text of `length` UTF-16 units (0 stores the static empty text).
 TStatus ZV_STDCALL Var_StoreUnicodeString(TScriptContext* context, uint32_t reference,
                                           const char16_t* text, uint32_t length);

@@ -21,7 +21,9 @@ struct TStaticBlock {
 constexpr TStaticBlock<2> kEmptyBlock = {{1, 2, 2, 0}, {0, 0}};
 constexpr TStaticBlock<3> kBlankBlock = {{1, 3, 3, 0}, {' ', 0, 0}};
 
-PArrayHeader Shared(const TArrayHeader& header) { return const_cast<PArrayHeader>(&header); }
+PArrayHeader Shared(const TArrayHeader& header) {
+  return const_cast<PArrayHeader>(&header);
+}
 
 // A dynamic block of `length` zero bytes, even for length 0: resizing must
 // leave something the caller may write to.
@@ -32,8 +34,12 @@ PArrayHeader NewDynamic(uint32_t length) {
 
 }  // namespace
 
-PArrayHeader BB_Empty() { return Shared(kEmptyBlock.Header); }
-PArrayHeader BB_Blank() { return Shared(kBlankBlock.Header); }
+PArrayHeader BB_Empty() {
+  return Shared(kEmptyBlock.Header);
+}
+PArrayHeader BB_Blank() {
+  return Shared(kBlankBlock.Header);
+}
 
 PArrayHeader BB_New(uint32_t length) {
   if (length == 0) return BB_Empty();

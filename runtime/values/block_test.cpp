@@ -54,9 +54,9 @@ TEST(Block, CompareAndFindWorkOnUnsignedBytes) {
     std::string A, B;
     int Cased, NoCase;
   };
-  const Case compares[] = {{"abc", "abd", -1, -1}, {"abc", "ab", 1, 1}, {"", "", 0, 0},
-                           {"abc", "ABC", 1, 0},   {"\x80", "a", 1, 1},
-                           {"caf\xE9", "CAF\xC9", 1, 0}};  // Windows-1252 e acute
+  const Case compares[] = {
+      {"abc", "abd", -1, -1}, {"abc", "ab", 1, 1},         {"", "", 0, 0}, {"abc", "ABC", 1, 0},
+      {"\x80", "a", 1, 1},    {"caf\xE9", "CAF\xC9", 1, 0}};  // Windows-1252 e acute
   for (const Case& c : compares) {
     auto a = reinterpret_cast<const uint8_t*>(c.A.data());
     auto b = reinterpret_cast<const uint8_t*>(c.B.data());
@@ -70,9 +70,12 @@ TEST(Block, CompareAndFindWorkOnUnsignedBytes) {
     uint32_t Start;
     int32_t Cased, NoCase;
   };
-  const Search searches[] = {{"", "abc", 0, -1, -1},    {"abcd", "abc", 0, -1, -1},
-                             {"c", "abcabc", 3, 5, 5},  {"abc", "abcabc", 4, -1, -1},
-                             {"a", "abc", 9, -1, -1},   {"BC", "abc", 0, -1, 1},
+  const Search searches[] = {{"", "abc", 0, -1, -1},
+                             {"abcd", "abc", 0, -1, -1},
+                             {"c", "abcabc", 3, 5, 5},
+                             {"abc", "abcabc", 4, -1, -1},
+                             {"a", "abc", 9, -1, -1},
+                             {"BC", "abc", 0, -1, 1},
                              {std::string("\0b", 2), std::string("a\0b", 3), 0, 1, 1}};
   for (const Search& s : searches) {
     auto needle = reinterpret_cast<const uint8_t*>(s.Needle.data());

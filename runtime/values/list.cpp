@@ -124,7 +124,9 @@ int32_t FindInList(const TArrayHeader* list, const TArrayHeader* needle, uint32_
 
 }  // namespace
 
-PArrayHeader xL_New() { return UA_New(0, kListElemSize); }
+PArrayHeader xL_New() {
+  return UA_New(0, kListElemSize);
+}
 
 void xL_Free(PArrayHeader* slot) {
   PArrayHeader list = *slot;
@@ -143,7 +145,9 @@ bool xL_Add(PArrayHeader* slot, PArrayHeader item) {
   return true;
 }
 
-uint32_t xL_Count(const TArrayHeader* list) { return list == nullptr ? 0 : list->ElemCount; }
+uint32_t xL_Count(const TArrayHeader* list) {
+  return list == nullptr ? 0 : list->ElemCount;
+}
 
 PArrayHeader xL_Item(const TArrayHeader* list, uint32_t index) {
   return index < xL_Count(list) ? xL_Items(list)[index] : nullptr;
@@ -153,8 +157,8 @@ uint32_t UStrL_AddBuffer(PArrayHeader* slot, const char16_t* units, int32_t leng
   // -1 alone means "up to the terminating zero"; any other negative length
   // is a length nothing can be allocated for.
   if (length < -1) return kStatusOutOfMemory;
-  PArrayHeader text = length == -1 ? USTR_FromPWideChar(units)
-                                   : USTR_FromBuffer(units, uint32_t(length));
+  PArrayHeader text =
+      length == -1 ? USTR_FromPWideChar(units) : USTR_FromBuffer(units, uint32_t(length));
   return AddOwned(slot, text);
 }
 

@@ -60,7 +60,7 @@ TEST(List, AddCopiesFollowsTheCloneRule) {
   ASSERT_EQ(xL_Count(list), 36u);
   EXPECT_EQ(list->TrueElemCount, 64u);
   EXPECT_EQ(xL_Item(list, 1), USTR_Blank());  // static: shared
-  EXPECT_NE(xL_Item(list, 2), text);  // dynamic: a copy each
+  EXPECT_NE(xL_Item(list, 2), text);          // dynamic: a copy each
   EXPECT_NE(xL_Item(list, 2), xL_Item(list, 34));
   EXPECT_EQ(Item(list, 34), u"abc");
   EXPECT_EQ(xL_Item(list, 35), USTR_Empty());
@@ -86,12 +86,18 @@ TEST(List, FindMatchesByModeWithinTheClampedRange) {
     uint32_t First, Mode, Last;
     int32_t Found;
   };
-  const Case cases[] = {
-      {u"alpha", 0, 1, 9, -1}, {u"alpha", 1, 2, 9, 4}, {u"alpha", 0, 3, 9, 3},
-      {u"pha", 1, 4, 9, 3},    {u"", 0, 1, 9, 2},      {u"", 0, 3, 9, -1},
-      {u"ALPHA", 0, 1, UINT32_MAX, 4},  // last clamped to the last item
-      {u"ALPHA", 1, 1, 3, -1}, {u"beta", 2, 1, 1, -1}, {u"beta", 9, 1, 9, -1},
-      {u"beta", 0, 0, 9, -1},  {u"beta", 0, 5, 9, -1}};
+  const Case cases[] = {{u"alpha", 0, 1, 9, -1},
+                        {u"alpha", 1, 2, 9, 4},
+                        {u"alpha", 0, 3, 9, 3},
+                        {u"pha", 1, 4, 9, 3},
+                        {u"", 0, 1, 9, 2},
+                        {u"", 0, 3, 9, -1},
+                        {u"ALPHA", 0, 1, UINT32_MAX, 4},  // last clamped to the last item
+                        {u"ALPHA", 1, 1, 3, -1},
+                        {u"beta", 2, 1, 1, -1},
+                        {u"beta", 9, 1, 9, -1},
+                        {u"beta", 0, 0, 9, -1},
+                        {u"beta", 0, 5, 9, -1}};
   for (const Case& c : cases) {
     PArrayHeader needle = USTR_FromPWideChar(c.Needle);
     EXPECT_EQ(UStrL_Find(list, needle, c.First, c.Mode, c.Last), c.Found)

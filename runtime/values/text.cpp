@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "base/case_tables.h"
 #include "base/platform.h"
 #include "runtime/values/block.h"
-#include "base/case_tables.h"
 #include "runtime/values/mapped_search.h"
 
 namespace {
@@ -27,7 +27,9 @@ constexpr TStaticText<3> kTwoQuotesText = {{2, 3, 3, 0}, {u'"', u'"', 0}};
 
 // The header type is mutable because dynamic texts share it; static texts
 // are only ever read (every writer copies them first).
-PArrayHeader Shared(const TArrayHeader& header) { return const_cast<PArrayHeader>(&header); }
+PArrayHeader Shared(const TArrayHeader& header) {
+  return const_cast<PArrayHeader>(&header);
+}
 
 // A text's units, or an empty run for a null text (so no arithmetic on null).
 const char16_t* UnitsOf(const TArrayHeader* text) {
@@ -40,10 +42,18 @@ void CopyUnits(char16_t* to, const char16_t* from, uint32_t n) {
 
 }  // namespace
 
-PArrayHeader USTR_Empty() { return Shared(kEmptyText.Header); }
-PArrayHeader USTR_Blank() { return Shared(kBlankText.Header); }
-PArrayHeader USTR_FullStop() { return Shared(kFullStopText.Header); }
-PArrayHeader USTR_TwoQuotes() { return Shared(kTwoQuotesText.Header); }
+PArrayHeader USTR_Empty() {
+  return Shared(kEmptyText.Header);
+}
+PArrayHeader USTR_Blank() {
+  return Shared(kBlankText.Header);
+}
+PArrayHeader USTR_FullStop() {
+  return Shared(kFullStopText.Header);
+}
+PArrayHeader USTR_TwoQuotes() {
+  return Shared(kTwoQuotesText.Header);
+}
 
 PArrayHeader USTR_New(uint32_t length) {
   if (length == UINT32_MAX) return nullptr;  // no room for the terminator

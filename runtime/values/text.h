@@ -64,8 +64,7 @@ bool USTR_AddPathDelim(PArrayHeader* slot);
 // unsigned values; a proper prefix is smaller. The no-case form compares the
 // upper-case-table images of the units.
 int USTR_Compare(const char16_t* a, uint32_t lengthA, const char16_t* b, uint32_t lengthB);
-int USTR_CompareNoCase(const char16_t* a, uint32_t lengthA, const char16_t* b,
-                       uint32_t lengthB);
+int USTR_CompareNoCase(const char16_t* a, uint32_t lengthA, const char16_t* b, uint32_t lengthB);
 // Position of the first occurrence of the needle at or after `start`, else
 // -1; an empty needle is never found.
 int32_t USTR_Find(const char16_t* needle, uint32_t needleLength, const char16_t* haystack,

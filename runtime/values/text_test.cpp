@@ -14,8 +14,12 @@ struct StaticText {
   char16_t Units[3];
 };
 
-std::u16string Str(const TArrayHeader* text) { return USTR_ToNative(text); }
-PArrayHeader Text(const std::u16string& s) { return USTR_FromBuffer(s.data(), uint32_t(s.size())); }
+std::u16string Str(const TArrayHeader* text) {
+  return USTR_ToNative(text);
+}
+PArrayHeader Text(const std::u16string& s) {
+  return USTR_FromBuffer(s.data(), uint32_t(s.size()));
+}
 
 TEST(Text, SetLengthFollowsTheCapacityRuleAndKeepsTheTerminator) {
   PArrayHeader t = USTR_New(31);
@@ -37,9 +41,10 @@ TEST(Text, SetLengthFollowsTheCapacityRuleAndKeepsTheTerminator) {
 }
 
 TEST(Text, StaticTextsAreSharedAndCopiedBeforeAnyWrite) {
-  const std::pair<PArrayHeader, std::u16string> builtIns[] = {
-      {USTR_Empty(), u""}, {USTR_Blank(), u" "}, {USTR_FullStop(), u"."},
-      {USTR_TwoQuotes(), u"\"\""}};
+  const std::pair<PArrayHeader, std::u16string> builtIns[] = {{USTR_Empty(), u""},
+                                                              {USTR_Blank(), u" "},
+                                                              {USTR_FullStop(), u"."},
+                                                              {USTR_TwoQuotes(), u"\"\""}};
   for (const auto& [text, expected] : builtIns) {
     EXPECT_EQ(text->IsDynamic, 0u);
     EXPECT_EQ(text->ElemCount, expected.size() + 1);
@@ -118,8 +123,8 @@ TEST(Text, CompareAndFind) {
     std::u16string A, B;
     int Cased, NoCase;
   };
-  const Case compares[] = {{u"abc", u"abcd", -1, -1}, {u"abc", u"abc", 0, 0},
-                           {u"B", u"a", -1, 1},       {u"\xE000", u"a", 1, 1},
+  const Case compares[] = {{u"abc", u"abcd", -1, -1},    {u"abc", u"abc", 0, 0},
+                           {u"B", u"a", -1, 1},          {u"\xE000", u"a", 1, 1},
                            {u"\u00E9", u"\u00C9", 1, 0}, {u"\u0431", u"\u0411", 1, 0}};
   for (const Case& c : compares) {
     uint32_t la = uint32_t(c.A.size()), lb = uint32_t(c.B.size());
@@ -132,12 +137,15 @@ TEST(Text, CompareAndFind) {
     uint32_t Start;
     int32_t Cased, NoCase;
   };
-  const Search searches[] = {
-      {u"", u"", 0, -1, -1},         {u"", u"abc", 0, -1, -1},
-      {u"abcd", u"abc", 0, -1, -1},  {u"b", u"abcabc", 2, 4, 4},
-      {u"bc", u"abcabc", 5, -1, -1}, {u"a", u"abc", 4, -1, -1},
-      {u"aab", u"aaab", 0, 1, 1},    {u"BC", u"abc", 0, -1, 1},
-      {std::u16string(u"\0b", 2), std::u16string(u"a\0b", 3), 0, 1, 1}};
+  const Search searches[] = {{u"", u"", 0, -1, -1},
+                             {u"", u"abc", 0, -1, -1},
+                             {u"abcd", u"abc", 0, -1, -1},
+                             {u"b", u"abcabc", 2, 4, 4},
+                             {u"bc", u"abcabc", 5, -1, -1},
+                             {u"a", u"abc", 4, -1, -1},
+                             {u"aab", u"aaab", 0, 1, 1},
+                             {u"BC", u"abc", 0, -1, 1},
+                             {std::u16string(u"\0b", 2), std::u16string(u"a\0b", 3), 0, 1, 1}};
   for (const Search& s : searches) {
     uint32_t ln = uint32_t(s.Needle.size()), lh = uint32_t(s.Haystack.size());
     EXPECT_EQ(USTR_Find(s.Needle.data(), ln, s.Haystack.data(), s.Start, lh), s.Cased);

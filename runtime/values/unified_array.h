@@ -33,20 +33,32 @@ constexpr uint32_t kCapacityStep = 32;
 constexpr uint32_t kListElemSize = sizeof(void*);
 
 // Typed views of an array: a record whose only field is the header.
-struct TUA_Integer { TArrayHeader Header; };
-struct TUA_DWORD { TArrayHeader Header; };
-struct TUA_BinBlockList { TArrayHeader Header; };
-struct TUA_UnicodeStringList { TArrayHeader Header; };
+struct TUA_Integer {
+  TArrayHeader Header;
+};
+struct TUA_DWORD {
+  TArrayHeader Header;
+};
+struct TUA_BinBlockList {
+  TArrayHeader Header;
+};
+struct TUA_UnicodeStringList {
+  TArrayHeader Header;
+};
 typedef TUA_Integer* PUA_Integer;
 typedef TUA_DWORD* PUA_DWORD;
 typedef TUA_BinBlockList* PUA_BinBlockList;
 typedef TUA_UnicodeStringList* PUA_UnicodeStringList;
 
-inline uint8_t* UA_Data(PArrayHeader a) { return reinterpret_cast<uint8_t*>(a + 1); }
+inline uint8_t* UA_Data(PArrayHeader a) {
+  return reinterpret_cast<uint8_t*>(a + 1);
+}
 inline const uint8_t* UA_Data(const TArrayHeader* a) {
   return reinterpret_cast<const uint8_t*>(a + 1);
 }
-inline bool UA_IsStatic(const TArrayHeader* a) { return a->IsDynamic == 0; }
+inline bool UA_IsStatic(const TArrayHeader* a) {
+  return a->IsDynamic == 0;
+}
 
 // (Re)allocates the block in the slot with exactly `capacity` elements of
 // `elemSize` bytes, keeping the old contents as far as they fit; bytes past
@@ -90,9 +102,15 @@ int32_t UA_FindInt(const TArrayHeader* a, int64_t value, uint32_t first, uint32_
 int32_t UA_FindExt(const TArrayHeader* a, TExtended value, uint32_t first, uint32_t last);
 
 // n rounded up to a multiple of m (m > 0), in 64 bits so that it cannot wrap.
-inline uint64_t RoundUp(uint64_t n, uint64_t m) { return (n + m - 1) / m * m; }
-inline uint32_t UMin(uint32_t a, uint32_t b) { return a < b ? a : b; }
-inline uint32_t UMax(uint32_t a, uint32_t b) { return a > b ? a : b; }
+inline uint64_t RoundUp(uint64_t n, uint64_t m) {
+  return (n + m - 1) / m * m;
+}
+inline uint32_t UMin(uint32_t a, uint32_t b) {
+  return a < b ? a : b;
+}
+inline uint32_t UMax(uint32_t a, uint32_t b) {
+  return a > b ? a : b;
+}
 template <typename T>
 inline T IfThen(bool condition, T whenTrue, T whenFalse) {
   return condition ? whenTrue : whenFalse;

@@ -95,7 +95,7 @@ TEST(UnifiedArray, SizesBeyond32BitArithmeticAreRefusedWithoutLosingData) {
 }
 
 TEST(UnifiedArray, ItemCountSubtractsTerminators) {
-  TArrayHeader text = {2, 1, 1, 0};  // the empty text: one zero unit
+  TArrayHeader text = {2, 1, 1, 0};   // the empty text: one zero unit
   TArrayHeader block = {1, 2, 2, 0};  // the empty block: two zero bytes
   EXPECT_EQ(UA_ItemCount(&text, vtUnicodeString), 0u);
   EXPECT_EQ(UA_ItemCount(&block, vtBinBlock), 0u);

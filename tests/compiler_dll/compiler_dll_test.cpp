@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/image_format.h"
 #include "base/bytes.h"
+#include "base/image_format.h"
 #include "runtime/core/context.h"
 #include "runtime/core/image.h"
 #include "runtime/core/runtime_api.h"
@@ -214,18 +214,15 @@ TEST_F(CompilerLibrary, NullRecordAndModuleBufferStillGiveTheErrorLine) {
   TempFile source(L"nulls.zvs"), output(L"nulls.zvb"), missing(L"nulls_missing.zvs");
   ASSERT_TRUE(WriteText(source.Path(), TwelveLines("Exit 0", "Exit 1 2")));
   uint32_t line = 0;
-  EXPECT_EQ(
-      CompileZorvatFile(U16(source.Path()), U16(output.Path()), nullptr, nullptr, &line),
-      101);
+  EXPECT_EQ(CompileZorvatFile(U16(source.Path()), U16(output.Path()), nullptr, nullptr, &line),
+            101);
   EXPECT_EQ(line, 12u);
-  EXPECT_EQ(
-      CompileZorvatEXE(U16(source.Path()), U16(output.Path()), nullptr, nullptr, nullptr),
-      101);
+  EXPECT_EQ(CompileZorvatEXE(U16(source.Path()), U16(output.Path()), nullptr, nullptr, nullptr),
+            101);
 
   // A main script that cannot be read reports no line and no module.
   line = 0;
-  EXPECT_EQ(
-      CompileZorvatFile(U16(missing.Path()), U16(output.Path()), nullptr, nullptr, &line), 2);
+  EXPECT_EQ(CompileZorvatFile(U16(missing.Path()), U16(output.Path()), nullptr, nullptr, &line), 2);
   EXPECT_EQ(line, kNoLine);
   TCompileOutcome outcome = Compile(CompileZorvatFile, missing.Path(), output.Path());
   EXPECT_EQ(outcome.Result, 2);
@@ -234,8 +231,7 @@ TEST_F(CompilerLibrary, NullRecordAndModuleBufferStillGiveTheErrorLine) {
 
   ASSERT_TRUE(WriteText(source.Path(), "Exit 0\n"));
   line = 0;
-  EXPECT_EQ(
-      CompileZorvatFile(U16(source.Path()), U16(output.Path()), nullptr, nullptr, &line), 0);
+  EXPECT_EQ(CompileZorvatFile(U16(source.Path()), U16(output.Path()), nullptr, nullptr, &line), 0);
   EXPECT_EQ(line, kNoLine);
 }
 
@@ -247,8 +243,7 @@ TEST_F(CompilerLibrary, AnErrorInsideAModuleReportsThatModule) {
   TRawScript raw{};
   wchar_t text[kModuleBufferUnits] = {};
   uint32_t line = 0;
-  EXPECT_EQ(CompileZorvatFile(U16(source.Path()), U16(output.Path()), &raw, U16(text), &line),
-            101);
+  EXPECT_EQ(CompileZorvatFile(U16(source.Path()), U16(output.Path()), &raw, U16(text), &line), 101);
   EXPECT_EQ(line, 3u);
   EXPECT_EQ(std::wstring(text), module.Path());
   EXPECT_EQ(raw.ErrModule, 0);

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "base/bytes.h"
-#include "runtime/core/image.h"
 #include "base/status.h"
+#include "runtime/core/image.h"
 #include "tests/compiler_dll/compiler_library.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/test_process.h"

@@ -9,12 +9,12 @@
 #include <iterator>
 #include <string>
 
-#include "compiler/compilation.h"
-#include "tests/support/test_harness.h"
 #include "base/image_format.h"
 #include "base/status.h"
+#include "compiler/compilation.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 #include "tests/support/test_process.h"
 #include "tests/support/test_script_support.h"
 

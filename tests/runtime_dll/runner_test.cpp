@@ -1,8 +1,7 @@
 // ZorvatEx.exe: stand-alone programs made by appending an image to a copy of
 // the runner, and the runner's icon resources.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <iterator>

@@ -1,12 +1,11 @@
 // Zorvat.dll through its exports, as a host and a native library use it.
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
-#include "include/zorvat.h"
-#include "runtime/core/executor.h"
 #include "base/image_format.h"
 #include "base/status.h"
+#include "include/zorvat.h"
+#include "runtime/core/executor.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
@@ -79,9 +78,9 @@ struct ThreeStepRun {
     CodeWriter(b.Add("GCS", 1)).Cmd(kGlobalsAlloc).Byte(3).End().Cmd(kGlobalsCount).Default();
     CodeWriter(b.Add("CHECK", 1)).Cmd(kExit).Var(0);
     image = b.Build();
-    EXPECT_EQ(runtime.Get<TZvInitContext>("InitContext")(&context, image.data(),
-                                                       uint32_t(image.size())),
-              0u);
+    EXPECT_EQ(
+        runtime.Get<TZvInitContext>("InitContext")(&context, image.data(), uint32_t(image.size())),
+        0u);
     context.ActionAfterError = 0;
     EXPECT_EQ(runtime.Get<TZvCompileScript>("CompileScript")(&context), 0u);
     EXPECT_EQ(runtime.Get<TZvExecuteByteCode>("ExecuteByteCode")(&context, "GCS"), kStatusBadParam);
@@ -95,8 +94,8 @@ TEST(RuntimeLibrary, NativeLibraryStoresThroughTheVarExports) {
   EXPECT_EQ(run.context.MyOwnModule, uint32_t(uintptr_t(run.runtime.module)));
   HMODULE lib = LoadLibraryW(ZORVAT_TESTLIB);
   ASSERT_NE(lib, nullptr);
-  auto store = reinterpret_cast<TStoreResults>(
-      reinterpret_cast<void*>(GetProcAddress(lib, "StoreResults")));
+  auto store =
+      reinterpret_cast<TStoreResults>(reinterpret_cast<void*>(GetProcAddress(lib, "StoreResults")));
   ASSERT_EQ(store(&run.context, 0, 1, 2), 0u);
 
   TZorvatVariable* dword = ResolveVar(&run.context, 0);

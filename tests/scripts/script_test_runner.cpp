@@ -18,9 +18,8 @@
 // five seconds, so no script can leave a process behind or hang the run.
 // A script that names a command acting on the whole machine (shutdown,
 // suspend, lock, monitor power, setting the clock) is refused unrun.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,9 @@ struct BoxRecorder::Impl {
 
 BoxRecorder::BoxRecorder(int32_t answer) : impl_(new Impl(answer)) {}
 
-BoxRecorder::~BoxRecorder() { delete impl_; }
+BoxRecorder::~BoxRecorder() {
+  delete impl_;
+}
 
 std::vector<RecordedBox> BoxRecorder::Boxes(size_t expected) {
   if (expected > 0) impl_->watcher.WaitForBoxes(expected, 10000);

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/image_format.h"
 #include "base/crc64.h"
+#include "base/image_format.h"
 #include "tests/support/command_codes.h"
 
 #ifdef _WIN32
@@ -16,7 +16,9 @@
 #define ZV_GETPID getpid
 #endif
 
-void PutU8(Bytes& b, uint8_t v) { b.push_back(v); }
+void PutU8(Bytes& b, uint8_t v) {
+  b.push_back(v);
+}
 void PutU16(Bytes& b, uint16_t v) {
   PutU8(b, uint8_t(v));
   PutU8(b, uint8_t(v >> 8));
@@ -174,4 +176,6 @@ std::string TempPath(const std::string& name) {
 #endif
 }
 
-std::u16string ToU16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string ToU16(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "compiler/compilation.h"
-#include "tests/support/test_harness.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/text.h"
+#include "tests/support/test_harness.h"
 
 std::u16string WindowsPath(const std::string& path) {
   std::u16string out = path.starts_with("/") ? u"Z:" : u"";
@@ -27,7 +27,8 @@ std::string FillScript(std::string source,
 }
 
 bool UseShippedCommandList() {
-  static const int32_t result = InitializeCompilerTables((WindowsPath(ZORVAT_COMMAND_LIST_DIR) + u"\\Commands.txt").c_str());
+  static const int32_t result =
+      InitializeCompilerTables((WindowsPath(ZORVAT_COMMAND_LIST_DIR) + u"\\Commands.txt").c_str());
   return result == 0;
 }
 

@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 
 UnreadablePath::UnreadablePath() : Path(TempPath("unreadable_socket")) {
   unlink(Path.c_str());

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "tests/support/test_harness.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/test_harness.h"
 
 UnreadablePath::UnreadablePath() : Path(TempPath("unreadable_file")) {
   std::u16string wide = ToU16(Path);

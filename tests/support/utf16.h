@@ -7,5 +7,9 @@
 inline const char16_t* U16(const wchar_t* text) {
   return reinterpret_cast<const char16_t*>(text);
 }
-inline char16_t* U16(wchar_t* text) { return reinterpret_cast<char16_t*>(text); }
-inline const char16_t* U16(const std::wstring& text) { return U16(text.c_str()); }
+inline char16_t* U16(wchar_t* text) {
+  return reinterpret_cast<char16_t*>(text);
+}
+inline const char16_t* U16(const std::wstring& text) {
+  return U16(text.c_str());
+}

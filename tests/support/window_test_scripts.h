@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_script_support.h"
 #include "tests/support/test_process.h"
+#include "tests/support/test_script_support.h"
 
 std::string HandleText(const void* handle);
 
