@@ -9,6 +9,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 tools/setup.sh
 tools/check_layers.sh
+tools/check_format.sh
 tools/build.sh native windows
 ctest --test-dir build/native --output-on-failure -j2
 tools/wine_env.sh ctest --test-dir build/windows --output-on-failure
