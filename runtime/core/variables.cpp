@@ -1,6 +1,10 @@
 #include "runtime/core/variables.h"
 
+#include <atomic>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <thread>
 
 #include "base/bytes.h"
 #include "base/status.h"
@@ -9,6 +13,24 @@
 #include "runtime/values/text.h"
 
 namespace {
+
+// Native libraries may store into a script's variables from threads of their
+// own while the script runs (the dialog library's forms report events that
+// way). Every change of a frame's length and every store therefore happens
+// under one process-wide lock, so a store never writes into a frame that the
+// script thread is moving or shrinking. Holders keep it for one store or one
+// frame change only, so a spin lock that yields is enough.
+std::atomic_flag varsLock = ATOMIC_FLAG_INIT;
+
+class VarsGuard {
+ public:
+  VarsGuard() {
+    while (varsLock.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  ~VarsGuard() { varsLock.clear(std::memory_order_release); }
+  VarsGuard(const VarsGuard&) = delete;
+  VarsGuard& operator=(const VarsGuard&) = delete;
+};
 
 // A frame never grows past what 32-bit sizes can address.
 constexpr uint64_t kMaxFrameBytes = 0x7FFFFFFF;
@@ -39,13 +61,59 @@ void TakeArray(TZorvatVariable* v, PArrayHeader array, TVarType kind) {
 // Appends a block or text built by `add` to a list variable of `kind`.
 template <typename Add>
 TStatus AddListItem(TScriptContext* context, uint32_t reference, TVarType kind, Add add) {
+  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   if (v->VarType != kind) return kStatusWrongKind;
   return add(&v->UA);
 }
 
+// `status` when the variable exists, else 1001 (a missing variable is
+// reported first, as by every store).
+TStatus MissingOr(TScriptContext* context, uint32_t reference, TStatus status) {
+  VarsGuard guard;
+  return ResolveVar(context, reference) == nullptr ? kStatusNoSuchVariable : status;
+}
+
+// Stores a freshly built array, or frees it when the variable is missing.
+TStatus TakeOrFree(TScriptContext* context, uint32_t reference, PArrayHeader array, TVarType kind) {
+  {
+    VarsGuard guard;
+    TZorvatVariable* v = ResolveVar(context, reference);
+    if (v != nullptr) {
+      TakeArray(v, array, kind);
+      return kStatusOk;
+    }
+  }
+  UA_Free(&array);
+  return kStatusNoSuchVariable;
+}
+
+uint32_t UnitsToZero(const char16_t* text) {
+  uint32_t n = 0;
+  while (text[n] != 0 && n < 0x7FFFFFFF) ++n;
+  return n;
+}
+
+// A private copy of a caller's buffer, taken outside the lock.
+template <typename T>
+class StagedCopy {
+ public:
+  StagedCopy(const T* data, uint32_t count)
+      : copy_(count == 0 ? nullptr : new (std::nothrow) T[count]) {
+    if (copy_) std::memcpy(copy_.get(), data, size_t(count) * sizeof(T));
+    ok_ = count == 0 || copy_ != nullptr;
+  }
+  bool Ok() const { return ok_; }
+  const T* Data() const { return copy_.get(); }
+
+ private:
+  std::unique_ptr<T[]> copy_;
+  bool ok_ = false;
+};
+
 TStatus InitList(TScriptContext* context, uint32_t reference, TVarType kind) {
+  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   PArrayHeader list = xL_New();
@@ -57,11 +125,13 @@ TStatus InitList(TScriptContext* context, uint32_t reference, TVarType kind) {
 }  // namespace
 
 TStatus PushFrame(TScriptContext* context) {
+  VarsGuard guard;
   GrowArrayPush(context->StackFrames);
   return kStatusOk;
 }
 
 TStatus PopFrame(TScriptContext* context) {
+  VarsGuard guard;
   TVarStack& frames = context->StackFrames;
   if (frames.Count == 0) return kStatusNoFrame;
   ReleaseFrame(frames.Items[frames.Count - 1]);
@@ -72,7 +142,8 @@ TStatus PopFrame(TScriptContext* context) {
 TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* first) {
   *first = kNoVariable;
   if (n == 0) return kStatusVarCountError;
-  if (context->StackFrames.Count == 0) PushFrame(context);
+  VarsGuard guard;
+  if (context->StackFrames.Count == 0) GrowArrayPush(context->StackFrames);
   TZorvatVariables* frame = Frame(context, global);
   if ((uint64_t(frame->Count) + n) * sizeof(TZorvatVariable) > kMaxFrameBytes) {
     return kStatusOutOfMemory;
@@ -83,6 +154,7 @@ TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* fi
 }
 
 TStatus FreeVars(TScriptContext* context, uint32_t n, bool global) {
+  VarsGuard guard;
   TZorvatVariables* frame = Frame(context, global);
   if (frame == nullptr) return kStatusNoFrame;
   TStatus status = n > frame->Count ? kStatusVarCountError : kStatusOk;
@@ -92,6 +164,7 @@ TStatus FreeVars(TScriptContext* context, uint32_t n, bool global) {
 }
 
 void ReleaseFrames(TScriptContext* context) {
+  VarsGuard guard;
   TVarStack& frames = context->StackFrames;
   for (uint32_t i = frames.Count; i > 0; --i) ReleaseFrame(frames.Items[i - 1]);
   GrowArrayFree(frames);
@@ -192,6 +265,7 @@ void* VarItemSpan(TScriptContext* context, uint32_t reference, uint32_t index, u
 }
 
 TStatus ZV_STDCALL Var_StoreDWORD(TScriptContext* context, uint32_t reference, uint32_t value) {
+  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   ReleaseVar(v);
@@ -201,6 +275,7 @@ TStatus ZV_STDCALL Var_StoreDWORD(TScriptContext* context, uint32_t reference, u
 }
 
 TStatus ZV_STDCALL Var_StoreInteger(TScriptContext* context, uint32_t reference, int64_t value) {
+  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   ReleaseVar(v);
@@ -210,6 +285,7 @@ TStatus ZV_STDCALL Var_StoreInteger(TScriptContext* context, uint32_t reference,
 }
 
 TStatus ZV_STDCALL Var_StoreFloat(TScriptContext* context, uint32_t reference, TExtended value) {
+  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   ReleaseVar(v);
@@ -218,26 +294,23 @@ TStatus ZV_STDCALL Var_StoreFloat(TScriptContext* context, uint32_t reference, T
   return kStatusOk;
 }
 
+// The caller's data is copied before the lock is taken: a library that passes
+// a bad pointer faults while nothing is held, and the executor's fault guard
+// can end the run without leaving every other store waiting on the lock.
 TStatus ZV_STDCALL Var_StoreBinBlock(TScriptContext* context, uint32_t reference, const void* data,
                                      uint32_t length) {
-  TZorvatVariable* v = ResolveVar(context, reference);
-  if (v == nullptr) return kStatusNoSuchVariable;
-  if (data == nullptr && length != 0) return kStatusOutOfMemory;  // nothing to copy from
+  if (data == nullptr && length != 0) return MissingOr(context, reference, kStatusOutOfMemory);
   PArrayHeader block = BB_FromBuffer(data, length);
-  if (block == nullptr) return kStatusOutOfMemory;
-  TakeArray(v, block, vtBinBlock);
-  return kStatusOk;
+  if (block == nullptr) return MissingOr(context, reference, kStatusOutOfMemory);
+  return TakeOrFree(context, reference, block, vtBinBlock);
 }
 
 TStatus ZV_STDCALL Var_StoreUnicodeString(TScriptContext* context, uint32_t reference,
                                           const char16_t* text, uint32_t length) {
-  TZorvatVariable* v = ResolveVar(context, reference);
-  if (v == nullptr) return kStatusNoSuchVariable;
-  if (text == nullptr && length != 0) return kStatusOutOfMemory;  // nothing to copy from
+  if (text == nullptr && length != 0) return MissingOr(context, reference, kStatusOutOfMemory);
   PArrayHeader copy = USTR_FromBuffer(text, length);
-  if (copy == nullptr) return kStatusOutOfMemory;
-  TakeArray(v, copy, vtUnicodeString);
-  return kStatusOk;
+  if (copy == nullptr) return MissingOr(context, reference, kStatusOutOfMemory);
+  return TakeOrFree(context, reference, copy, vtUnicodeString);
 }
 
 TStatus ZV_STDCALL Var_InitBBL(TScriptContext* context, uint32_t reference) {
@@ -250,20 +323,30 @@ TStatus ZV_STDCALL Var_InitUStrL(TScriptContext* context, uint32_t reference) {
 
 TStatus ZV_STDCALL Var_AddItemBBL(TScriptContext* context, uint32_t reference, const void* data,
                                   uint32_t length) {
-  if (data == nullptr && length != 0) return kStatusOutOfMemory;
+  if (data == nullptr && length != 0) return MissingOr(context, reference, kStatusOutOfMemory);
+  StagedCopy<uint8_t> copy(static_cast<const uint8_t*>(data), length);
+  if (!copy.Ok()) return MissingOr(context, reference, kStatusOutOfMemory);
   return AddListItem(context, reference, vtBinBlockList,
-                     [&](PArrayHeader* list) { return BBL_AddBuffer(list, data, length); });
+                     [&](PArrayHeader* list) { return BBL_AddBuffer(list, copy.Data(), length); });
 }
 
 TStatus ZV_STDCALL Var_AddItemUStrL(TScriptContext* context, uint32_t reference,
                                     const char16_t* text, int32_t length) {
-  if (text == nullptr && length != 0) return kStatusOutOfMemory;
-  return AddListItem(context, reference, vtUnicodeStringList,
-                     [&](PArrayHeader* list) { return UStrL_AddBuffer(list, text, length); });
+  // -1 alone means "up to the terminating zero".
+  if ((text == nullptr && length != 0) || length < -1) {
+    return MissingOr(context, reference, kStatusOutOfMemory);
+  }
+  uint32_t units = length >= 0 ? uint32_t(length) : UnitsToZero(text);
+  StagedCopy<char16_t> copy(text, units);
+  if (!copy.Ok()) return MissingOr(context, reference, kStatusOutOfMemory);
+  return AddListItem(context, reference, vtUnicodeStringList, [&](PArrayHeader* list) {
+    return UStrL_AddBuffer(list, copy.Data(), int32_t(units));
+  });
 }
 
 TStatus StoreArrayRef(TScriptContext* context, uint32_t reference, PArrayHeader array,
                       TVarType kind) {
+  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   TakeArray(v, array, kind);
@@ -271,6 +354,7 @@ TStatus StoreArrayRef(TScriptContext* context, uint32_t reference, PArrayHeader 
 }
 
 TStatus MakeVarWritable(TScriptContext* context, uint32_t reference) {
+  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   bool arrayKind = VarKindHasItems(v->VarType) && !IsListKind(v->VarType);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/status.h"
+#include <atomic>
+#include <thread>
+
+#include "runtime/core/status.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
@@ -200,6 +203,44 @@ TEST(Variables, WritingACopyLeavesTheConstantIntact) {
   EXPECT_EQ(ResolveVar(f.c(), 0)->UA, copy);
   EXPECT_EQ(MakeVarWritable(f.c(), 7), kStatusNoSuchVariable);
   Var_StoreDWORD(f.c(), 1, 0);  // releasing the shared constant frees nothing
+}
+
+// A library thread stores event codes into a slot of frame 0 while the script
+// thread keeps moving that frame (growing it past its capacity, releasing and
+// rebuilding it) and pushes and pops frames of locals. Every store must land
+// in the frame as it is at that moment or find no variable (1001); under the
+// sanitizers an unlocked store into a moved frame shows up as a use after
+// free. The last code stored is the one the slot keeps.
+TEST(Variables, StoresFromAnotherThreadSurviveFrameChanges) {
+  Frames f;
+  constexpr uint32_t kSlot = 0;
+  f.Alloc(1);
+  std::atomic<bool> churning = true;
+  std::atomic<uint32_t> landed = 0;
+  std::thread library([&] {
+    for (uint32_t i = 0; churning; ++i) {
+      TStatus status = Var_StoreDWORD(f.c(), kSlot, 100 + i % 7);
+      EXPECT_TRUE(status == 0 || status == kStatusNoSuchVariable) << status;
+      if (status == 0) ++landed;
+    }
+    EXPECT_EQ(Var_StoreDWORD(f.c(), kSlot, 1), 0u);
+  });
+  for (uint32_t round = 0; round < 3000 || landed < 1000; ++round) {
+    ReleaseFrames(f.c());
+    f.Alloc(1);
+    for (uint32_t i = 0; i < 40; ++i) f.Alloc(1);
+    EXPECT_EQ(Var_StoreUnicodeString(f.c(), 40, u"moving", 6), 0u);
+    PushFrame(f.c());
+    f.Alloc(3, false);
+    EXPECT_EQ(PopFrame(f.c()), 0u);
+    EXPECT_EQ(FreeVars(f.c(), 40, true), 0u);
+  }
+  churning = false;
+  library.join();
+  uint32_t code = 0;
+  EXPECT_EQ(GetVarDWORD(f.c(), kSlot, &code), 0u);
+  EXPECT_EQ(code, 1u);
+  EXPECT_EQ(ResolveVar(f.c(), 1), nullptr);
 }
 
 }  // namespace
