@@ -178,6 +178,12 @@ LRESULT CALLBACK MultiButtonProcedure(HWND window, UINT message, WPARAM wParam, 
       }
       return 0;
     }
+    case WM_GETMINMAXINFO:
+      // A single narrow column of buttons is narrower than the smallest
+      // window the system would otherwise allow; the prompt is sized to its
+      // buttons.
+      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {0, 0};
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
