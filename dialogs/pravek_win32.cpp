@@ -47,6 +47,10 @@ struct TCreatedItems {
   int DeviceCaps;
   std::vector<TCreatedItem> Items;  // ends with an entry of type 0
   TVarStoreDWORD StoreDWORD;
+  // Set once the form runs its message loop. A form destroyed while a failed
+  // build is undone must not post the quit message, or the error box that
+  // follows would close as soon as it opened.
+  bool Running;
 };
 
 // Shared between Pravek and the form's thread until the form is built; the
@@ -125,7 +129,7 @@ LRESULT CALLBACK FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         if (lParam != 0) ReportCommand(created, wParam, lParam);
         return 0;
       case WM_DESTROY:
-        if (IndexOfWindow(created, window) == 0) PostQuitMessage(0);
+        if (created->Running && IndexOfWindow(created, window) == 0) PostQuitMessage(0);
         break;
     }
   }
@@ -318,7 +322,7 @@ class TFormBuilder {
 };
 
 void RunForm(TInternalPravekData* data) {
-  TCreatedItems created = {data->context, 96, {}, data->StoreDWORD};
+  TCreatedItems created = {data->context, 96, {}, data->StoreDWORD, false};
   HDC screen = GetDC(nullptr);
   if (screen != nullptr) {
     created.DeviceCaps = GetDeviceCaps(screen, LOGPIXELSY);
@@ -331,6 +335,7 @@ void RunForm(TInternalPravekData* data) {
              L"Ошибка: CreateWindowEx"};
   } else if (builder.Build(&error)) {
     *data->Res = 0;
+    created.Running = true;
     SetEvent(data->event);
     HWND form = HWND(uintptr_t(created.Items[0].Handle));
     MSG message;
