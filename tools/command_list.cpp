@@ -447,6 +447,42 @@ Each command is marked as built in every build, built for Windows only (the
 portable build fails with status 1098), or not built yet (the statement
 compiles, and the command fails with status 1099 when it runs).
 
+## Calling the dialog library
+
+`Tovalind.dll`, shipped beside `zorvat.exe`, asks the user things. A script
+calls its four functions with `DllCall` in the default convention; `$` in the
+first argument position passes the script context, through which the
+library stores results into the variable whose number follows. Each result
+is a 32-bit number: `SetDWORD n @n` keeps those bits (-1 reads `$FFFFFFFF`).
+
+    ; a line of text into variable 1: 1 OK, 0 Cancel, -1 close box
+    DllCall "Tovalind*InputBox" 0 0 $ "Caption" "Prompt" "initial text" 1 .
+    ; buttons named by TAB-separated captions, button 1 focused, 100 pixels
+    ; wide in a column (a negative width: in a row): the number pressed, 0
+    ; for the close box
+    DllCall "Tovalind*MultiButton" 0 0 $ "Caption" "Yes#0009No" 1 100 .
+    ; files dropped onto the window, as a text list into variable 1: 1
+    ; dropped, 0 Cancel, -1 close box
+    DllCall "Tovalind*DragAndDropFile" 0 0 $ "Caption" "Drop files here" 1 .
+    ; a form described in one text, run on a thread of its own: 0 running,
+    ; -1 a description error (a box says which), -4 not built
+    DllCall "Tovalind*Pravek" 0 0 $ "FORM T=""Ask"" #=5 BUTTON T=""Go"" #=6" .
+
+-2 means the library could not find the runtime's store functions, -3 that
+the runtime refused a store. A form description names items (`FORM` first,
+then `BUTTON`, `EDIT`, `MEMO`, `CHECKBOX`, `RADIOBUTTON`, `LABEL`, `LISTBOX`,
+`GROUPBOX`, `FONT`), each followed by `letter=value` parameters: position
+`X`, `Y` (pixels, or `LEFT`/`RIGHT`/`TOP`/`BOTTOM`/`CENTER`), size `W`, `H`
+(pixels or `AUTO`; a font's `H` in points), text `T="..."` (a quote inside
+doubled), styles `S=` and `Z=` (comma-separated style names), `V`, `E`, `R`
+(visible, enabled, read-only: `YES`/`NO`), `C` (check state), `I` (identifier
+of a check box or font), `P` (parent form), `F` (font identifier), `#` (the
+variable that receives event codes) and `@` (the variable that receives the
+item's window or font handle). Event codes: 1 the form's close box, 2/4/5
+resized/maximised/minimised, 101 moved, 10 a button, check box, radio button
+or label clicked, 50/51 a list box selection changed or double-clicked.
+`examples/greet.zvs` and `examples/form.zvs` show both.
+
 )";
 
 }  // namespace

@@ -10,6 +10,11 @@
 //
 // Pointers to variables are valid only until the next change of a frame's
 // length (allocation may move a frame).
+//
+// Native libraries may store through the Var_ functions from threads of their
+// own (the dialog library's forms do): every store and every change of a
+// frame's length takes one process-wide lock. Reads take none; a library
+// thread only ever writes.
 #pragma once
 
 #include <cstdint>
