@@ -132,7 +132,12 @@ LRESULT CALLBACK InputBoxProcedure(HWND window, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) != BN_CLICKED) break;
-      if (LOWORD(wParam) == kOkId || LOWORD(wParam) == IDOK) {
+      // Enter arrives as IDOK whichever control has the focus; on the
+      // Cancel button it cancels.
+      if (LOWORD(wParam) == IDOK && GetDlgCtrlID(GetFocus()) == kCancelId) {
+        state->Result = 0;
+        DestroyWindow(window);
+      } else if (LOWORD(wParam) == kOkId || LOWORD(wParam) == IDOK) {
         AcceptInput(window, state);
       } else if (LOWORD(wParam) == kCancelId || LOWORD(wParam) == IDCANCEL) {
         state->Result = 0;
