@@ -8,6 +8,7 @@
 #include "base/status.h"
 #include "include/zorvat.h"
 #include "runtime/core/image.h"
+#include "runtime/core/variables.h"
 
 // The context record of the public header is this record as hosts and
 // native libraries see it, in both builds.
@@ -40,6 +41,8 @@ static_assert(sizeof(TScriptContext) == sizeof(TScriptContextRecord));
 static_assert(std::is_standard_layout_v<TScriptContext>);
 
 TStatus InitContext(TScriptContext* context, uint8_t* image, uint32_t length) {
+  // A record used again must not be cleared under a library's store.
+  MarkContextLive(context, false);
   std::memset(static_cast<void*>(context), 0, sizeof *context);
   context->MyOwnModule = PlatformOwnModule();
   context->ScriptStart = image;
@@ -54,6 +57,7 @@ TStatus InitContext(TScriptContext* context, uint8_t* image, uint32_t length) {
   context->KeyPressTime = kDefaultKeyPressTime;
   context->SendMsgTimeout = kDefaultSendMsgTimeout;
   context->ExitFlag = false;
+  MarkContextLive(context, true);
   return status;
 }
 

@@ -160,6 +160,7 @@ TStatus CallTo(TScriptContext* context, uint32_t target) {
 }
 
 void ReleaseContext(TScriptContext* context) {
+  MarkContextLive(context, false);
   ReleaseFrames(context);
   std::free(context->SectionIndex);
   context->SectionIndex = nullptr;

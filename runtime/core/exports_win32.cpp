@@ -39,45 +39,56 @@ TStatus __stdcall ZvExecuteByteCode(TScriptContext* context, const char* section
   return ExecuteByteCode(context, sectionName);
 }
 
-// A library that passes no context has no variables to store into.
+// A library that passes no context, or one that the runtime has released (a
+// form that outlived its script), has no variables to store into.
 TStatus __stdcall ZvVarStoreDWORD(TScriptContext* context, uint32_t reference, uint32_t value) {
-  return context ? Var_StoreDWORD(context, reference, value) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_StoreDWORD(context, reference, value) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarStoreInteger(TScriptContext* context, uint32_t reference, int64_t value) {
-  return context ? Var_StoreInteger(context, reference, value) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_StoreInteger(context, reference, value) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarStoreFloat(TScriptContext* context, uint32_t reference, TExtended value) {
-  return context ? Var_StoreFloat(context, reference, value) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_StoreFloat(context, reference, value) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarStoreBinBlock(TScriptContext* context, uint32_t reference, const void* data,
                                      uint32_t length) {
-  return context ? Var_StoreBinBlock(context, reference, data, length) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_StoreBinBlock(context, reference, data, length) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarStoreUnicodeString(TScriptContext* context, uint32_t reference,
                                           const char16_t* text, uint32_t length) {
-  return context ? Var_StoreUnicodeString(context, reference, text, length) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_StoreUnicodeString(context, reference, text, length)
+                      : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarInitBBL(TScriptContext* context, uint32_t reference) {
-  return context ? Var_InitBBL(context, reference) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_InitBBL(context, reference) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarInitUStrL(TScriptContext* context, uint32_t reference) {
-  return context ? Var_InitUStrL(context, reference) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_InitUStrL(context, reference) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarAddItemBBL(TScriptContext* context, uint32_t reference, const void* data,
                                   uint32_t length) {
-  return context ? Var_AddItemBBL(context, reference, data, length) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_AddItemBBL(context, reference, data, length) : kStatusNoSuchVariable;
 }
 
 TStatus __stdcall ZvVarAddItemUStrL(TScriptContext* context, uint32_t reference,
                                     const char16_t* text, int32_t length) {
-  return context ? Var_AddItemUStrL(context, reference, text, length) : kStatusNoSuchVariable;
+  TLibraryStoreScope scope(context);
+  return scope.Live() ? Var_AddItemUStrL(context, reference, text, length) : kStatusNoSuchVariable;
 }
 
 }  // extern "C"

@@ -1,10 +1,13 @@
 #include "runtime/core/variables.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
+#include <vector>
 
 #include "base/bytes.h"
 #include "base/status.h"
@@ -31,6 +34,12 @@ class VarsGuard {
   VarsGuard(const VarsGuard&) = delete;
   VarsGuard& operator=(const VarsGuard&) = delete;
 };
+
+// The live contexts, and the lock that keeps one from being released while a
+// library store into it is under way. It is taken before the
+// variables' lock, never while that is held.
+std::mutex liveLock;
+std::vector<TScriptContext*> liveContexts;
 
 // A frame never grows past what 32-bit sizes can address.
 constexpr uint64_t kMaxFrameBytes = 0x7FFFFFFF;
@@ -123,6 +132,22 @@ TStatus InitList(TScriptContext* context, uint32_t reference, TVarType kind) {
 }
 
 }  // namespace
+
+void MarkContextLive(TScriptContext* context, bool live) {
+  std::lock_guard<std::mutex> guard(liveLock);
+  std::erase(liveContexts, context);
+  if (live) liveContexts.push_back(context);
+}
+
+TLibraryStoreScope::TLibraryStoreScope(TScriptContext* context) {
+  liveLock.lock();
+  live_ = context != nullptr &&
+          std::find(liveContexts.begin(), liveContexts.end(), context) != liveContexts.end();
+}
+
+TLibraryStoreScope::~TLibraryStoreScope() {
+  liveLock.unlock();
+}
 
 TStatus PushFrame(TScriptContext* context) {
   VarsGuard guard;

@@ -44,6 +44,28 @@ TStatus FreeVars(TScriptContext* context, uint32_t n, bool global);
 // Releases every frame and empties the frame stack.
 void ReleaseFrames(TScriptContext* context);
 
+// ---- Stores from native libraries ----
+// A native library may keep a script's context and store into it later from
+// a thread of its own (the dialog library's forms do). Such stores reach only
+// a live context: InitContext makes one live and the runtime's release
+// (ReleaseContext) ends that, so a store that comes after the context was
+// released finds no variable (1001) instead of a record that may be gone.
+void MarkContextLive(TScriptContext* context, bool live);
+
+// Held by the exported Var_ functions around one store: while it is held, the
+// context it found live cannot be released (MarkContextLive waits for it).
+class TLibraryStoreScope {
+ public:
+  explicit TLibraryStoreScope(TScriptContext* context);
+  ~TLibraryStoreScope();
+  TLibraryStoreScope(const TLibraryStoreScope&) = delete;
+  TLibraryStoreScope& operator=(const TLibraryStoreScope&) = delete;
+  bool Live() const { return live_; }
+
+ private:
+  bool live_;
+};
+
 // ---- Lookup and typed reads ----
 // The variable a reference names, or null. Inline: every variable parameter
 // of every command goes through it.

@@ -243,6 +243,35 @@ TEST(Variables, StoresFromAnotherThreadSurviveFrameChanges) {
   EXPECT_EQ(ResolveVar(f.c(), 1), nullptr);
 }
 
+// A library thread that kept the context stores through the exported
+// functions' scope: while the context is live its stores land; once it is
+// released they are refused, and the record can go (the sanitizers would see a store
+// into it after it was freed).
+TEST(Variables, LibraryStoresStopWhenTheRunEnds) {
+  auto* context = new TScriptContext{};
+  uint32_t first = 0;
+  ASSERT_EQ(AllocVars(context, 1, true, &first), 0u);
+  MarkContextLive(context, true);
+  std::atomic<uint32_t> landed = 0, refused = 0;
+  std::thread library([&] {
+    while (refused < 100) {
+      TLibraryStoreScope scope(context);
+      if (!scope.Live()) {
+        ++refused;
+        continue;
+      }
+      EXPECT_EQ(Var_StoreDWORD(context, 0, 10), 0u);
+      ++landed;
+    }
+  });
+  while (landed < 100) std::this_thread::yield();
+  MarkContextLive(context, false);
+  ReleaseFrames(context);
+  delete context;
+  library.join();
+  EXPECT_EQ(refused, 100u);
+}
+
 }  // namespace
 
 TEST(Variables, ItemPtrStopsAtTheItemCount) {
