@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "dialogs/pravek_description.h"
@@ -43,10 +44,10 @@ static_assert(sizeof(TCreatedItem) == 10);
 // What the form's thread built; the form windows reach it through their
 // user data. Item k's entry is entry k, and k is its control identifier.
 struct TCreatedItems {
-  void* Context;
+  TScriptContext* Context;
   int DeviceCaps;
   std::vector<TCreatedItem> Items;  // ends with an entry of type 0
-  TVarStoreDWORD StoreDWORD;
+  TZvVarStoreDWORD StoreDWORD;
   // Set once the form runs its message loop. A form destroyed while a failed
   // build is undone must not post the quit message, or the error box that
   // follows would close as soon as it opened.
@@ -57,12 +58,12 @@ struct TCreatedItems {
 // thread owns it afterwards. Res lives with the caller and is written only
 // before the event is signalled.
 struct TInternalPravekData {
-  void* context;
+  TScriptContext* context;
   HANDLE event;
   TPravekItemList ItemList;
   HANDLE ThreadHandle;
   int32_t* Res;
-  TVarStoreDWORD StoreDWORD;
+  TZvVarStoreDWORD StoreDWORD;
   HMODULE Library;
 };
 
@@ -366,12 +367,12 @@ DWORD WINAPI FormThread(void* parameter) {
 
 }  // namespace
 
-extern "C" int32_t __stdcall TovalindPravek(void* context, const wchar_t* description) {
-  auto storeDWORD = RuntimeFunction<TVarStoreDWORD>(context, "Var_StoreDWORD");
+extern "C" int32_t __stdcall TovalindPravek(TScriptContext* context, const char16_t* description) {
+  auto storeDWORD = RuntimeFunction<TZvVarStoreDWORD>(context, "Var_StoreDWORD");
   if (storeDWORD == nullptr) return kResultNoRuntimeFunction;
   auto* data = new TInternalPravekData{context, nullptr, {}, nullptr, nullptr, storeDWORD, nullptr};
   std::u16string error;
-  const auto* text = reinterpret_cast<const char16_t*>(description ? description : L"");
+  const char16_t* text = description ? description : u"";
   if (!ParsePravekDescription(text, &data->ItemList, &error) || data->ItemList.empty()) {
     // An empty description lacks its FORM as much as one that starts wrong.
     if (error.empty()) error = u"Команда FORM должна быть первой в сценарии";
@@ -399,3 +400,6 @@ extern "C" int32_t __stdcall TovalindPravek(void* context, const wchar_t* descri
   CloseHandle(thread);
   return result;
 }
+
+// The export is the one the public header declares.
+static_assert(std::is_same_v<decltype(&TovalindPravek), TTovalindPravek>);

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "dialogs/runtime_link_win32.h"
@@ -34,19 +35,19 @@ constexpr int kPromptBrush = COLOR_MENU + 1;  // system colour 4
 
 // One call's state, reached from the window through its user data.
 struct TPromptState {
-  void* Context;
+  TScriptContext* Context;
   uint32_t Variable;
   int32_t Result;
   HWND Edit;
   std::vector<HWND> Buttons;
-  TVarStoreUnicodeString StoreText;
-  TVarInitUStrL InitList;
-  TVarAddItemUStrL AddItem;
+  TZvVarStoreUnicodeString StoreText;
+  TZvVarInitList InitList;
+  TZvVarAddItemUStrL AddItem;
   bool Dropped;
 };
 
 // The result starts as what the close box leaves, since closing sets none.
-TPromptState NewState(void* context, uint32_t variable, int32_t closedResult) {
+TPromptState NewState(TScriptContext* context, uint32_t variable, int32_t closedResult) {
   TPromptState state{};
   state.Context = context;
   state.Variable = variable;
@@ -121,7 +122,7 @@ void AcceptInput(HWND window, TPromptState* state) {
   std::wstring text(size_t(length) + 1, L'\0');
   length = GetWindowTextW(state->Edit, text.data(), length + 1);
   uint32_t status =
-      state->StoreText(state->Context, state->Variable, text.c_str(), uint32_t(length));
+      state->StoreText(state->Context, state->Variable, Utf16(text.c_str()), uint32_t(length));
   state->Result = status == 0 ? 1 : kResultStoreRefused;
   DestroyWindow(window);
 }
@@ -153,13 +154,13 @@ LRESULT CALLBACK InputBoxProcedure(HWND window, UINT message, WPARAM wParam, LPA
 
 // ---- MultiButton ----
 
-std::vector<std::wstring> SplitAtTabs(const wchar_t* captions) {
+std::vector<std::wstring> SplitAtTabs(const char16_t* captions) {
   std::vector<std::wstring> parts(1);
-  for (const wchar_t* c = captions ? captions : L""; *c; ++c) {
-    if (*c == L'\t') {
+  for (const char16_t* c = captions ? captions : u""; *c; ++c) {
+    if (*c == u'\t') {
       parts.emplace_back();
     } else {
-      parts.back() += *c;
+      parts.back() += wchar_t(*c);
     }
   }
   return parts;
@@ -212,7 +213,8 @@ int32_t StoreDroppedFiles(HDROP drop, TPromptState* state) {
     if (length == 0) continue;
     // A refused item is a refused store: the script must not take a partial
     // list for the whole drop.
-    if (state->AddItem(state->Context, state->Variable, buffer.data(), int32_t(length)) != 0) {
+    if (state->AddItem(state->Context, state->Variable, Utf16(buffer.data()), int32_t(length)) !=
+        0) {
       return kResultStoreRefused;
     }
   }
@@ -255,18 +257,20 @@ bool RegisterPromptClass(const wchar_t* name, WNDPROC procedure) {
 
 extern "C" {
 
-int32_t __stdcall TovalindInputBox(void* context, const wchar_t* caption, const wchar_t* prompt,
-                                   const wchar_t* initialText, uint32_t variable) {
+int32_t __stdcall TovalindInputBox(TScriptContext* context, const char16_t* caption,
+                                   const char16_t* prompt, const char16_t* initialText,
+                                   uint32_t variable) {
   TPromptState state = NewState(context, variable, kResultClosed);
-  state.StoreText = RuntimeFunction<TVarStoreUnicodeString>(context, "Var_StoreUnicodeString");
+  state.StoreText = RuntimeFunction<TZvVarStoreUnicodeString>(context, "Var_StoreUnicodeString");
   if (state.StoreText == nullptr) return kResultNoRuntimeFunction;
   RegisterPromptClass(kInputBoxClass, InputBoxProcedure);
-  HWND window = CreatePromptWindow(kInputBoxClass, caption, kPromptWidth, kPromptHeight, &state);
+  HWND window =
+      CreatePromptWindow(kInputBoxClass, Wide(caption), kPromptWidth, kPromptHeight, &state);
   if (window == nullptr) return kResultNotCreated;
   int w = ClientSize(window).cx;
-  AddControl(window, L"Static", prompt, kChildStyle, 0, 4, 2, w - 8, 13, 0);
-  state.Edit =
-      AddControl(window, L"Edit", initialText, kEditStyle, WS_EX_CLIENTEDGE, 4, 20, w - 8, 21, 0);
+  AddControl(window, L"Static", Wide(prompt), kChildStyle, 0, 4, 2, w - 8, 13, 0);
+  state.Edit = AddControl(window, L"Edit", Wide(initialText), kEditStyle, WS_EX_CLIENTEDGE, 4, 20,
+                          w - 8, 21, 0);
   AddControl(window, L"Button", L"ОК", kButtonStyle, 0, 4, 48, (w - 10) / 2, 25, kOkId);
   AddControl(window, L"Button", L"Отмена", kButtonStyle, 0, w / 2 + 1, 48, (w - 10) / 2, 25,
              kCancelId);
@@ -274,12 +278,13 @@ int32_t __stdcall TovalindInputBox(void* context, const wchar_t* caption, const 
   return state.Result;
 }
 
-int32_t __stdcall TovalindMultiButton(void* context, const wchar_t* caption,
-                                      const wchar_t* captions, int32_t focusButton,
+int32_t __stdcall TovalindMultiButton(TScriptContext* context, const char16_t* caption,
+                                      const char16_t* captions, int32_t focusButton,
                                       int32_t buttonWidth) {
   TPromptState state = NewState(context, 0, 0);
   RegisterPromptClass(kMultiButtonClass, MultiButtonProcedure);
-  HWND window = CreatePromptWindow(kMultiButtonClass, caption, kPromptWidth, kPromptHeight, &state);
+  HWND window =
+      CreatePromptWindow(kMultiButtonClass, Wide(caption), kPromptWidth, kPromptHeight, &state);
   if (window == nullptr) return kResultNotCreated;
   std::vector<std::wstring> parts = SplitAtTabs(captions);
   const bool inRow = buttonWidth < 0;
@@ -303,19 +308,20 @@ int32_t __stdcall TovalindMultiButton(void* context, const wchar_t* caption,
   return state.Result;
 }
 
-int32_t __stdcall TovalindDragAndDropFile(void* context, const wchar_t* caption,
-                                          const wchar_t* prompt, uint32_t variable) {
+int32_t __stdcall TovalindDragAndDropFile(TScriptContext* context, const char16_t* caption,
+                                          const char16_t* prompt, uint32_t variable) {
   TPromptState state = NewState(context, variable, kResultClosed);
-  state.InitList = RuntimeFunction<TVarInitUStrL>(context, "Var_InitUStrL");
+  state.InitList = RuntimeFunction<TZvVarInitList>(context, "Var_InitUStrL");
   if (state.InitList == nullptr) return kResultNoRuntimeFunction;
-  state.AddItem = RuntimeFunction<TVarAddItemUStrL>(context, "Var_AddItemUStrL");
+  state.AddItem = RuntimeFunction<TZvVarAddItemUStrL>(context, "Var_AddItemUStrL");
   if (state.AddItem == nullptr) return kResultNoRuntimeFunction;
   RegisterPromptClass(kDropClass, DropProcedure);
-  HWND window = CreatePromptWindow(kDropClass, caption, kPromptWidth, kDropPromptHeight, &state);
+  HWND window =
+      CreatePromptWindow(kDropClass, Wide(caption), kPromptWidth, kDropPromptHeight, &state);
   if (window == nullptr) return kResultNotCreated;
   SIZE client = ClientSize(window);
-  AddControl(window, L"Static", prompt, kDropPromptStyle, 0, 4, 2, client.cx - 8, client.cy - 31,
-             0);
+  AddControl(window, L"Static", Wide(prompt), kDropPromptStyle, 0, 4, 2, client.cx - 8,
+             client.cy - 31, 0);
   AddControl(window, L"Button", L"Отмена", kButtonStyle, 0, 2, client.cy - 27, client.cx - 2, 25,
              kCancelId);
   DragAcceptFiles(window, TRUE);
@@ -324,3 +330,8 @@ int32_t __stdcall TovalindDragAndDropFile(void* context, const wchar_t* caption,
 }
 
 }  // extern "C"
+
+// The exports are those the public header declares.
+static_assert(std::is_same_v<decltype(&TovalindInputBox), TTovalindInputBox>);
+static_assert(std::is_same_v<decltype(&TovalindMultiButton), TTovalindMultiButton>);
+static_assert(std::is_same_v<decltype(&TovalindDragAndDropFile), TTovalindDragAndDropFile>);

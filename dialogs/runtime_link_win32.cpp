@@ -27,11 +27,10 @@ std::mutex resourceLock;
 HFONT sharedFont = nullptr;
 std::vector<const wchar_t*> registeredClasses;
 
-HMODULE RuntimeModule(const void* context) {
+HMODULE RuntimeModule(const TScriptContext* context) {
   if (context == nullptr) return nullptr;
-  uint32_t handle;
-  std::memcpy(&handle, context, sizeof handle);
-  return reinterpret_cast<HMODULE>(uintptr_t(handle));
+  const auto* record = reinterpret_cast<const TScriptContextRecord*>(context);
+  return reinterpret_cast<HMODULE>(uintptr_t(record->MyOwnModule));
 }
 
 std::wstring Widen(const char* text) {
@@ -42,7 +41,7 @@ std::wstring Widen(const char* text) {
 
 }  // namespace
 
-void* FindRuntimeFunction(const void* context, const char* name) {
+void* FindRuntimeFunction(const TScriptContext* context, const char* name) {
   HMODULE module = RuntimeModule(context);
   {
     std::lock_guard<std::mutex> guard(cacheLock);

@@ -8,12 +8,7 @@
 #include <cstdint>
 #include <string>
 
-typedef uint32_t(__stdcall* TVarStoreUnicodeString)(void* context, uint32_t variable,
-                                                    const wchar_t* text, uint32_t length);
-typedef uint32_t(__stdcall* TVarInitUStrL)(void* context, uint32_t variable);
-typedef uint32_t(__stdcall* TVarAddItemUStrL)(void* context, uint32_t variable, const wchar_t* text,
-                                              int32_t length);
-typedef uint32_t(__stdcall* TVarStoreDWORD)(void* context, uint32_t variable, uint32_t value);
+#include "include/zorvat.h"
 
 // Results shared by the exports.
 constexpr int32_t kResultClosed = -1;
@@ -25,10 +20,10 @@ constexpr int32_t kResultNoThread = -5;
 // The named function of the runtime that runs the script whose context this
 // is, or null after a message box saying it is missing. The context's first
 // field is that runtime's module handle.
-void* FindRuntimeFunction(const void* context, const char* name);
+void* FindRuntimeFunction(const TScriptContext* context, const char* name);
 
 template <typename T>
-T RuntimeFunction(const void* context, const char* name) {
+T RuntimeFunction(const TScriptContext* context, const char* name) {
   return reinterpret_cast<T>(FindRuntimeFunction(context, name));
 }
 
@@ -41,6 +36,14 @@ bool RegisterLibraryClass(const wchar_t* name, WNDPROC procedure, const wchar_t*
 void ShowErrorBox(const std::wstring& text, const wchar_t* caption);
 // The box for a window that CreateWindowEx refused, with the Windows error.
 void ShowCreateWindowError(const wchar_t* what);
+
+// Texts of the interface are UTF-16, as the platform's wide texts are.
+inline const wchar_t* Wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+inline const char16_t* Utf16(const wchar_t* text) {
+  return reinterpret_cast<const char16_t*>(text);
+}
 
 // Centres a window of the given outer size on the screen and sizes it.
 void CentreOnScreen(HWND window, int width, int height);

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "runtime/core/status.h"
+#include "base/status.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
