@@ -82,7 +82,12 @@ TStatus ConcatTexts(TScriptContext* context) {
     PArrayHeader part = FetchText(context, &status);
     if (status == kFetchEnd) break;
     if (status != kFetchValue) return kStatusBadVarKindForNumber;
-    *GrowArrayPush(parts.Items) = part;
+    PArrayHeader* slot = GrowArrayTryPush(parts.Items);
+    if (slot == nullptr) {
+      UA_Free(&part);
+      return kStatusOutOfMemory;
+    }
+    *slot = part;
     total += USTR_Length(part);
   }
   if (total > 0x7FFFFFFF) return kStatusOutOfMemory;

@@ -185,8 +185,11 @@ TStatus AddVariable(TScriptContext* context, uint32_t reference, TSortVariables*
     if (UA_ItemCount(known->UA, known->VarType) != count) return kStatusSortMismatch;
     if (known == v) return kStatusOk;
   }
-  *GrowArrayPush(variables->Items) = v;
-  *GrowArrayPush(variables->References) = reference;
+  TZorvatVariable** item = GrowArrayTryPush(variables->Items);
+  uint32_t* itemReference = GrowArrayTryPush(variables->References);
+  if (item == nullptr || itemReference == nullptr) return kStatusOutOfMemory;
+  *item = v;
+  *itemReference = reference;
   return kStatusOk;
 }
 
@@ -215,6 +218,7 @@ TStatus SortVariables(TScriptContext* context) {
   const uint32_t count = UA_ItemCount(key->UA, key->VarType);
   if (count < 2) return kStatusOk;
   TGrowArray<TSortTarget> targets{};
+  if (!GrowArrayTryReserve(targets, variables.Items.Count)) return kStatusOutOfMemory;
   for (uint32_t i = 0; i < variables.Items.Count; ++i) {
     const TZorvatVariable* v = variables.Items.Items[i];
     *GrowArrayPush(targets) = {UA_Data(v->UA), v->UA->ElemSize};

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "base/bytes.h"
+#include "base/heap.h"
 #include "base/platform.h"
 #include "base/status.h"
 #include "runtime/core/dispatch.h"
@@ -51,7 +52,13 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at);
 // small.
 [[gnu::noinline]] TStatus AfterStep(TScriptContext* c, TStatus status, uint32_t at) {
   if (c->IP >= c->CodeEnd || !IsInstructionStart(c->Prepared, c->IP)) StepOverInstruction(c, at);
-  if (status != kStatusOk) status = ApplyErrorPolicy(c, status, at);
+  if (status != kStatusOk) {
+    if (HeapTakeShortage() && !IsFatal(status)) {
+      status = kStatusOutOfMemory;
+      c->ScriptErrorCode = int32_t(status);
+    }
+    status = ApplyErrorPolicy(c, status, at);
+  }
   if (c->IP >= c->CodeEnd && !c->ExitFlag) status = StopRun(c, kStatusRanOffCode, at);
   return status;
 }
@@ -118,7 +125,8 @@ TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   context->CodeStart = start;
   context->CodeEnd = start + section->SectionLength;
   context->ExitFlag = false;
-  PushFrame(context);
+  HeapTakeShortage();  // a shortage before the run is no command's
+  if (PushFrame(context) != kStatusOk) return StopRun(context, kStatusOutOfMemory, start);
   if (section->SectionLength == 0) return StopRun(context, kStatusRanOffCode, start);
   return RunGuarded(RunLoop, context);
 }
@@ -147,12 +155,20 @@ TStatus JumpTo(TScriptContext* c, uint32_t target) {
   return kStatusOk;
 }
 
-void PushReturn(TScriptContext* context, uint32_t position) {
-  *GrowArrayPush(context->CallStack) = position;
+TStatus PushReturn(TScriptContext* context, uint32_t position) {
+  uint32_t* slot = GrowArrayTryPush(context->CallStack);
+  if (slot == nullptr) return kStatusOutOfMemory;
+  *slot = position;
+  return kStatusOk;
 }
 
 TStatus CallTo(TScriptContext* context, uint32_t target) {
   if (context->CallStack.Count >= kMaxCallDepth) return kStatusOutOfMemory;
+  // Room for the return position first: a call that cannot be recorded must
+  // not have jumped.
+  if (!GrowArrayTryReserve(context->CallStack, context->CallStack.Count + 1)) {
+    return kStatusOutOfMemory;
+  }
   const uint32_t back = context->IP;
   TStatus status = JumpTo(context, target);
   if (status == kStatusOk) PushReturn(context, back);

@@ -28,9 +28,10 @@ void ShowScriptError(TScriptContext* context);
 // Continues at `target` if it is the start of an instruction; 107 otherwise
 // (IP is then unchanged).
 TStatus JumpTo(TScriptContext* context, uint32_t target);
-void PushReturn(TScriptContext* context, uint32_t position);
+// Records a return position; 1002 when the call stack cannot grow.
+TStatus PushReturn(TScriptContext* context, uint32_t position);
 // PushReturn(IP), then JumpTo(target); nothing is pushed when the target is
-// refused.
+// refused, and nothing jumps when the call stack cannot grow (1002).
 TStatus CallTo(TScriptContext* context, uint32_t target);
 
 // Releases every frame, the section index and what preparation built.

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <csetjmp>
+#include <new>
 
 #include "base/status.h"
 #include "runtime/core/fault_guard.h"
@@ -56,6 +57,8 @@ TStatus RunGuarded(TGuardedBody body, TScriptContext* context) {
     SetRegistration(&registration);
     try {
       status = body(context);
+    } catch (const std::bad_alloc&) {
+      status = kStatusOutOfMemory;
     } catch (...) {
       status = kStatusException;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/heap.h"
 #include "base/status.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
@@ -40,9 +41,6 @@ class VarsGuard {
 // variables' lock, never while that is held.
 std::mutex liveLock;
 std::vector<TScriptContext*> liveContexts;
-
-// A frame never grows past what 32-bit sizes can address.
-constexpr uint64_t kMaxFrameBytes = 0x7FFFFFFF;
 
 TZorvatVariables* Frame(TScriptContext* context, bool global) {
   TVarStack& frames = context->StackFrames;
@@ -151,8 +149,7 @@ TLibraryStoreScope::~TLibraryStoreScope() {
 
 TStatus PushFrame(TScriptContext* context) {
   VarsGuard guard;
-  GrowArrayPush(context->StackFrames);
-  return kStatusOk;
+  return GrowArrayTryPush(context->StackFrames) == nullptr ? kStatusOutOfMemory : kStatusOk;
 }
 
 TStatus PopFrame(TScriptContext* context) {
@@ -168,13 +165,17 @@ TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* fi
   *first = kNoVariable;
   if (n == 0) return kStatusVarCountError;
   VarsGuard guard;
-  if (context->StackFrames.Count == 0) GrowArrayPush(context->StackFrames);
-  TZorvatVariables* frame = Frame(context, global);
-  if ((uint64_t(frame->Count) + n) * sizeof(TZorvatVariable) > kMaxFrameBytes) {
+  if (context->StackFrames.Count == 0 && GrowArrayTryPush(context->StackFrames) == nullptr) {
     return kStatusOutOfMemory;
   }
-  *first = frame->Count;
-  GrowArrayPushZeroed(*frame, n);
+  TZorvatVariables* frame = Frame(context, global);
+  // A frame never grows past what one heap block may hold.
+  if ((uint64_t(frame->Count) + n) * sizeof(TZorvatVariable) > kMaxHeapBlockBytes) {
+    return kStatusOutOfMemory;
+  }
+  const uint32_t oldCount = frame->Count;
+  if (GrowArrayTryPushZeroed(*frame, n) == nullptr) return kStatusOutOfMemory;
+  *first = oldCount;
   return kStatusOk;
 }
 

@@ -1,23 +1,20 @@
 #include "runtime/values/unified_array.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "base/bytes.h"
-#include "base/fatal.h"
+#include "base/heap.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"
 #include "runtime/values/text.h"
 
 namespace {
 
-constexpr uint64_t kMaxBlockBytes = 0x7FFFFFFF;
-
 // Byte size of a block of `capacity` elements, or 0 when it is not a positive
-// signed 32-bit value.
+// signed 32-bit value (or exceeds the fuzz builds' cap).
 uint32_t BlockBytes(uint64_t capacity, uint32_t elemSize) {
   uint64_t bytes = capacity * elemSize + sizeof(TArrayHeader);
-  if (capacity > kMaxBlockBytes || bytes > kMaxBlockBytes) return 0;
+  if (capacity > kMaxHeapBlockBytes || bytes > kMaxHeapBlockBytes) return 0;
   return uint32_t(bytes);
 }
 
@@ -102,16 +99,17 @@ PArrayHeader UA_Alloc(PArrayHeader* slot, uint32_t capacity, uint32_t elemSize) 
   if (old != nullptr && !UA_IsStatic(old)) {
     kept = UMin(bytes, UsedBytes(old));
     oldCount = old->ElemCount;
-    block = static_cast<PArrayHeader>(std::realloc(old, bytes));
+    block = static_cast<PArrayHeader>(MemResize(old, bytes));
   } else {
-    block = static_cast<PArrayHeader>(std::malloc(bytes));
+    block = static_cast<PArrayHeader>(MemAlloc(bytes));
     if (block != nullptr && old != nullptr) {
       kept = UMin(bytes, UsedBytes(old));
       oldCount = old->ElemCount;
       std::memcpy(block, old, kept);
     }
   }
-  if (block == nullptr) FatalOutOfMemory();
+  // A failed resize leaves the old block in place: the slot keeps its value.
+  if (block == nullptr) return nullptr;
   std::memset(reinterpret_cast<uint8_t*>(block) + kept, 0, bytes - kept);
   block->ElemSize = elemSize;
   block->TrueElemCount = capacity;
@@ -150,7 +148,7 @@ bool UA_SetCount(PArrayHeader* slot, uint32_t count) {
 }
 
 void UA_Free(PArrayHeader* slot) {
-  if (*slot != nullptr && !UA_IsStatic(*slot)) std::free(*slot);
+  if (*slot != nullptr && !UA_IsStatic(*slot)) MemRelease(*slot);
   *slot = nullptr;
 }
 

@@ -63,7 +63,8 @@ inline bool UA_IsStatic(const TArrayHeader* a) {
 // (Re)allocates the block in the slot with exactly `capacity` elements of
 // `elemSize` bytes, keeping the old contents as far as they fit; bytes past
 // them are zero. Returns the new block, or null when the size does not fit
-// 32-bit arithmetic; the slot is then left as it was (callers report 1002).
+// 32-bit arithmetic or the heap cannot supply it; the slot is then left as it
+// was (callers report 1002).
 PArrayHeader UA_Alloc(PArrayHeader* slot, uint32_t capacity, uint32_t elemSize);
 
 // A new dynamic array of `count` elements (zero-filled) with the capacity

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/heap.h"
 
 namespace {
 
@@ -157,3 +158,40 @@ TEST(UnifiedArray, SliceTakesWhatIsThere) {
 }
 
 }  // namespace
+
+#ifdef ZORVAT_HEAP_INJECTION
+// A request the heap refuses is 1002 for the caller and nothing else: the
+// block keeps its items and its capacity, a constant stays shared, and the
+// next request works again.
+TEST(UnifiedArray, RefusedRequestsLeaveEveryArrayAsItWas) {
+  PArrayHeader a = nullptr;
+  ASSERT_EQ(UA_AddDWORDs(&a, 7, 40), 0u);
+  const PArrayHeader before = a;
+
+  HeapFailRequest(1);
+  EXPECT_FALSE(UA_SetCount(&a, 100));
+  EXPECT_TRUE(HeapFailureHit());
+  HeapFailRequest(1);
+  EXPECT_EQ(UA_AddDWORDs(&a, 9, 60), 1002u);
+  HeapFailRequest(1);
+  EXPECT_EQ(UA_Slice(a, vtDWORDArray, 0, 10), nullptr);
+  HeapFailRequest(0);
+  ASSERT_EQ(a, before);
+  EXPECT_EQ(a->ElemCount, 40u);
+  EXPECT_EQ(a->TrueElemCount, 64u);
+  EXPECT_EQ(UA_FindDWORD(a, 7, 0, 39), 0);
+  EXPECT_EQ(UA_FindDWORD(a, 9, 0, 39), -1);
+
+  StaticDWORDs constant = {{4, 2, 2, 0}, {5, 6, 0, 0}};
+  PArrayHeader shared = &constant.Header;
+  HeapFailRequest(1);
+  EXPECT_FALSE(UA_SetCount(&shared, 3));
+  HeapFailRequest(0);
+  EXPECT_EQ(shared, &constant.Header);
+  EXPECT_EQ(constant.Header.ElemCount, 2u);
+
+  EXPECT_EQ(UA_AddDWORDs(&a, 9, 60), 0u);
+  EXPECT_EQ(UA_FindDWORD(a, 9, 0, 99), 40);
+  UA_Free(&a);
+}
+#endif
