@@ -15,24 +15,42 @@ namespace {
 
 // Numbers set how often the next block is appended (1 to begin with and
 // after each block); blocks are appended. Anything else fails with 1004.
+// The list is built aside and stored at the end, as if the variable had been
+// made an empty list first: a wrong parameter leaves the items before it
+// (and the variable itself reads as that list), while a list that runs out
+// of memory is dropped whole and the variable keeps its old value.
 TStatus BuildBlockList(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  const TStatus made = Var_InitBBL(context, reference);
-  if (made != kStatusOk) return made;
+  const TZorvatVariable* target = ResolveVar(context, reference);
+  if (target == nullptr) return kStatusNoSuchVariable;
+  PArrayHeader list = xL_New();
+  if (list == nullptr) return kStatusOutOfMemory;
   uint32_t repeat = 1;
-  while (true) {
+  TStatus status = kStatusOk;
+  while (status == kStatusOk) {
     TNextParam next;
-    const TStatus read = SkipToListItem(context, false, &repeat, &next);
-    if (read != kStatusOk || next.Kind == ptEndOfParam) return read;
-    const TVarType kind = next.Kind == ptVariable ? next.Variable->VarType : vtInvalid;
-    if (next.Kind != ptBinBlock && kind != vtBinBlock) return kStatusWrongKind;
-    uint8_t status;
-    PArrayHeader block = FetchBinBlock(context, &status);
-    const uint32_t added = BBL_AddCopies(&ResolveVar(context, reference)->UA, block, repeat);
-    if (added != kStatusOk) return added;
+    status = SkipToListItem(context, false, &repeat, &next);
+    if (status != kStatusOk || next.Kind == ptEndOfParam) break;
+    const bool isTarget = next.Kind == ptVariable && next.Variable == target;
+    const TVarType kind = next.Kind != ptVariable ? vtInvalid
+                          : isTarget              ? vtBinBlockList
+                                                  : next.Variable->VarType;
+    if (next.Kind != ptBinBlock && kind != vtBinBlock) {
+      status = kStatusWrongKind;
+      break;
+    }
+    uint8_t fetched;
+    PArrayHeader block = FetchBinBlock(context, &fetched);
+    status = BBL_AddCopies(&list, block, repeat);
     repeat = 1;
   }
+  if (status == kStatusOutOfMemory) {
+    xL_Free(&list);
+    return status;
+  }
+  StoreArrayRef(context, reference, list, vtBinBlockList);
+  return status;
 }
 
 // The list variable's item at the index, checked: 1001, 1004 or 1011.

@@ -39,25 +39,37 @@ TStatus StoreText(TScriptContext* context, uint32_t reference, PArrayHeader text
 TStatus BuildTextList(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  const TStatus made = Var_InitUStrL(context, reference);
-  if (made != kStatusOk) return made;
+  const TZorvatVariable* target = ResolveVar(context, reference);
+  if (target == nullptr) return kStatusNoSuchVariable;
+  PArrayHeader list = xL_New();
+  if (list == nullptr) return kStatusOutOfMemory;
   uint32_t repeat = 1;
-  while (true) {
+  TStatus status = kStatusOk;
+  while (status == kStatusOk) {
     TNextParam next;
-    const TStatus read = SkipToListItem(context, true, &repeat, &next);
-    if (read != kStatusOk || next.Kind == ptEndOfParam) return read;
-    const TVarType kind = next.Kind == ptVariable ? next.Variable->VarType : vtInvalid;
+    status = SkipToListItem(context, true, &repeat, &next);
+    if (status != kStatusOk || next.Kind == ptEndOfParam) break;
+    const bool isTarget = next.Kind == ptVariable && next.Variable == target;
+    const TVarType kind = next.Kind != ptVariable ? vtInvalid
+                          : isTarget              ? vtUnicodeStringList
+                                                  : next.Variable->VarType;
     if (next.Kind != ptUnicodeString && next.Kind != ptBinBlock && kind != vtUnicodeString &&
         kind != vtBinBlock) {
-      return kStatusWrongKind;
+      status = kStatusWrongKind;
+      break;
     }
     // The kind is right, so only converting a block can fail here.
     TFetchedText text;
-    if (text.Fetch(context) != kFetchValue) return kStatusOutOfMemory;
-    const uint32_t added = UStrL_AddCopies(&ResolveVar(context, reference)->UA, text.Get(), repeat);
-    if (added != kStatusOk) return added;
+    status = text.Fetch(context) != kFetchValue ? kStatusOutOfMemory
+                                                : UStrL_AddCopies(&list, text.Get(), repeat);
     repeat = 1;
   }
+  if (status == kStatusOutOfMemory) {
+    xL_Free(&list);
+    return status;
+  }
+  StoreArrayRef(context, reference, list, vtUnicodeStringList);
+  return status;
 }
 
 // ---- TextReplace ----
