@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
+#include "base/heap.h"
+#include "base/status.h"
 #include "compiler/compilation.h"
 #include "compiler/image_writer.h"
-#include "runtime/core/bytes.h"
-#include "runtime/core/heap.h"
-#include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 #include "tests/support/box_recorder.h"
 #include "tests/support/loaded_image.h"

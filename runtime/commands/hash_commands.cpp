@@ -8,12 +8,11 @@
 // Every command builds its result first and stores it last, so a failing
 // command leaves the result variable as it was, and a command may take its
 // source from the variable that receives the result.
-#include <cstdlib>
 #include <cstring>
 
 #include "base/bytes.h"
 #include "base/case_tables.h"
-#include "base/fatal.h"
+#include "base/heap.h"
 #include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/hash_file_reader.h"
@@ -83,12 +82,11 @@ TStatus HashBlock(TScriptContext* context) {
 // hashed in the same small amount of memory.
 constexpr uint32_t kFilePieceBytes = 1u << 20;
 
+// Null when the heap cannot supply it; the command then fails with 1002.
 struct TPieceBuffer {
-  uint8_t* Bytes = static_cast<uint8_t*>(std::malloc(kFilePieceBytes));
-  TPieceBuffer() {
-    if (Bytes == nullptr) FatalOutOfMemory();
-  }
-  ~TPieceBuffer() { std::free(Bytes); }
+  uint8_t* Bytes = static_cast<uint8_t*>(MemAlloc(kFilePieceBytes));
+  TPieceBuffer() = default;
+  ~TPieceBuffer() { MemRelease(Bytes); }
   TPieceBuffer(const TPieceBuffer&) = delete;
   TPieceBuffer& operator=(const TPieceBuffer&) = delete;
 };
@@ -102,10 +100,11 @@ TStatus HashFile(TScriptContext* context) {
   uint32_t reference;
   if (FetchTextOr(context, &held, nullptr, &path) != kStatusOk) return kStatusBadParam;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
+  TPieceBuffer buffer;
+  if (buffer.Bytes == nullptr) return kStatusOutOfMemory;
   THashedFile file;
   TStatus status = OpenHashedFile(context, USTR_Chars(path), &file);
   if (status != kStatusOk) return status;
-  TPieceBuffer buffer;
   Hash hash;
   while (status == kStatusOk && file.Offset < file.Size) {
     const uint64_t remaining = file.Size - file.Offset;

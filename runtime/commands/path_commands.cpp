@@ -118,11 +118,6 @@ TPathParts FindPathParts(const std::u16string& path) {
   return parts;
 }
 
-TStatus StoreText(TScriptContext* context, uint32_t reference, const std::u16string& path,
-                  size_t start, size_t end) {
-  return Var_StoreUnicodeString(context, reference, path.data() + start, uint32_t(end - start));
-}
-
 }  // namespace
 
 TStatus CmdPathSplit(TScriptContext* context) {
@@ -152,12 +147,24 @@ TStatus CmdPathSplit(TScriptContext* context) {
       {parts.NameStart, baseEnd},  // base name
       {extensionStart, end},       // extension
   };
+  // Every part is built before the first is stored, so that a part that
+  // cannot be allocated leaves all the outputs as they were.
+  PArrayHeader texts[4] = {};
   for (int i = 0; i < 4; ++i) {
     if (!given[i]) continue;
-    const TStatus status = StoreText(context, outputs[i], path, ranges[i][0], ranges[i][1]);
-    if (status != kStatusOk) return status;
+    texts[i] = USTR_FromBuffer(path.data() + ranges[i][0], uint32_t(ranges[i][1] - ranges[i][0]));
+    if (texts[i] == nullptr) {
+      for (PArrayHeader& text : texts) UA_Free(&text);
+      return kStatusOutOfMemory;
+    }
   }
-  return kStatusOk;
+  TStatus status = kStatusOk;
+  for (int i = 0; i < 4; ++i) {
+    if (!given[i]) continue;
+    if (status == kStatusOk) status = StoreArrayRef(context, outputs[i], texts[i], vtUnicodeString);
+    if (status != kStatusOk) UA_Free(&texts[i]);
+  }
+  return status;
 }
 
 TStatus CmdPathBuild(TScriptContext* context) {

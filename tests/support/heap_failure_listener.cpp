@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/core/heap.h"
+#include "base/heap.h"
 
 namespace {
 
