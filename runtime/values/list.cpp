@@ -24,7 +24,7 @@ bool GrowList(PArrayHeader* slot, uint32_t n, uint32_t* first) {
     return true;
   }
   uint32_t count = (*slot)->ElemCount;
-  if (n > UINT32_MAX - count || !UA_SetCount(slot, count + n)) return false;
+  if (n > UINT32_MAX - count || !UA_GrowCount(slot, count + n)) return false;
   *first = count;
   return true;
 }

@@ -46,7 +46,7 @@ int64_t GrowBy(PArrayHeader* slot, uint32_t n, uint32_t elemSize) {
   }
   uint32_t first = (*slot)->ElemCount;
   if (uint64_t(first) + n > 0xFFFFFFFFu) return -1;
-  if (!UA_SetCount(slot, first + n)) return -1;
+  if (!UA_GrowCount(slot, first + n)) return -1;
   return first;
 }
 
@@ -139,6 +139,31 @@ bool UA_SetCount(PArrayHeader* slot, uint32_t count) {
   }
   // Items that come into use read as zero, never as what an earlier, longer
   // count left behind.
+  if (count > a->ElemCount) {
+    std::memset(UA_Data(a) + uint64_t(a->ElemCount) * a->ElemSize, 0,
+                size_t(count - a->ElemCount) * a->ElemSize);
+  }
+  a->ElemCount = count;
+  return true;
+}
+
+bool UA_GrowCount(PArrayHeader* slot, uint32_t count) {
+  PArrayHeader a = *slot;
+  if (UA_IsStatic(a) || count > a->TrueElemCount) {
+    const uint64_t need = RoundUp(count, kCapacityStep);
+    const uint64_t grown =
+        RoundUp(a->TrueElemCount + uint64_t(a->TrueElemCount) / 2, kCapacityStep);
+    if (need > 0xFFFFFFFFu) return false;
+    PArrayHeader bigger = nullptr;
+    // Near the size limit the rounded need may still fit where the growth
+    // does not.
+    if (!UA_IsStatic(a) && grown > need && grown <= 0xFFFFFFFFu) {
+      bigger = UA_Alloc(slot, uint32_t(grown), a->ElemSize);
+    }
+    if (bigger == nullptr) bigger = UA_Alloc(slot, uint32_t(need), a->ElemSize);
+    if (bigger == nullptr) return false;
+    a = bigger;
+  }
   if (count > a->ElemCount) {
     std::memset(UA_Data(a) + uint64_t(a->ElemCount) * a->ElemSize, 0,
                 size_t(count - a->ElemCount) * a->ElemSize);

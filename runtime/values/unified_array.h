@@ -11,7 +11,8 @@
 //
 // Capacities are multiples of 32 elements (0 for an empty new array): growth
 // happens in steps of 32, and a block shrinks as soon as its capacity exceeds
-// the rounded need.
+// the rounded need. Appends alone grow by half again (UA_GrowCount), so that
+// appending item by item takes amortised constant time.
 #pragma once
 
 #include <cstdint>
@@ -75,6 +76,14 @@ PArrayHeader UA_New(uint32_t count, uint32_t elemSize);
 // always copied (copy on write). Items that come into use are zero. False
 // when the size does not fit; the slot is then unchanged.
 bool UA_SetCount(PArrayHeader* slot, uint32_t count);
+
+// Sets a larger ElemCount for an append. When the capacity runs out it grows
+// by half again (rounded up to a multiple of 32) rather than to the rounded
+// need: a heap that cannot grow a large block in place copies it on every
+// reallocation, and appending one item at a time must not copy the array
+// every 32 items. A static block is copied first. Items that come into use
+// are zero. False when the size does not fit; the slot is then unchanged.
+bool UA_GrowCount(PArrayHeader* slot, uint32_t count);
 
 // Frees a dynamic block; the slot becomes null in every case.
 void UA_Free(PArrayHeader* slot);

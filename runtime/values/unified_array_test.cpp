@@ -157,6 +157,25 @@ TEST(UnifiedArray, SliceTakesWhatIsThere) {
   UA_Free(&a);
 }
 
+TEST(UnifiedArray, ItemByItemAppendsReallocateLogarithmicallyOften) {
+  PArrayHeader a = nullptr;
+  uint32_t reallocations = 0;
+  uint32_t capacity = 0;
+  for (int64_t i = 0; i < 100000; ++i) {
+    ASSERT_EQ(UA_AddInts(&a, i, 1), 0u);
+    if (a->TrueElemCount != capacity) ++reallocations;
+    capacity = a->TrueElemCount;
+    ASSERT_EQ(capacity % 32, 0u);
+  }
+  EXPECT_LE(reallocations, 25u);  // by half again from 32: about 21 steps
+  EXPECT_EQ(int64_t(LoadU64(UA_Data(a) + 8 * 99999)), 99999);
+  EXPECT_EQ(UA_FindInt(a, 65536, 0, 0xFFFFFFFF), 65536);
+  // Setting the count keeps its own rule: the block shrinks to the rounded need.
+  ASSERT_TRUE(UA_SetCount(&a, 100000));
+  EXPECT_EQ(a->TrueElemCount, 100000u);
+  UA_Free(&a);
+}
+
 }  // namespace
 
 #ifdef ZORVAT_HEAP_INJECTION
