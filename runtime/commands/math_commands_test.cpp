@@ -173,66 +173,62 @@ TEST(MathFunctions, ReadIntegerAndDWORDArgumentsAndCheckTheirParameters) {
   EXPECT_EQ(u.Run(), kStatusNoSuchVariable);
 }
 
+// Integers up to 2^63 in magnitude and every DWORD are exact as 80-bit
+// floats, so one column holds the values of all three kinds.
+struct InPlaceCase {
+  uint32_t Code;
+  TVarType Kind;
+  Ext Value;
+  TVarType ResultKind;
+  Ext Result;
+};
+
 TEST(NumberInPlace, EachOperationOnEachKind) {
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  TextScript s(20);
-  auto setInt = [&](int8_t r, int64_t v) { s.W().Cmd(kSetInt).Byte(r).Int(v); };
-  auto setExt = [&](int8_t r, Ext v) { s.W().Cmd(kSetFloat).Byte(r).Ext(v); };
-  auto setDWord = [&](int8_t r, uint32_t v) { s.W().Cmd(kSetDWORD).Byte(r).DWord(v); };
-  auto apply = [&](uint32_t code, int8_t r) { s.W().Cmd(code).Byte(r); };
-  setInt(0, -5), apply(kNumberNegate, 0);
-  setInt(1, kMin), apply(kNumberNegate, 1);
-  setExt(2, 2.5L), apply(kNumberNegate, 2);
-  setDWord(3, 1), apply(kNumberNegate, 3);
-  setInt(4, 5), apply(kNumberLogical, 4);
-  setExt(5, 0.25L), apply(kNumberLogical, 5);
-  setDWord(6, 5), apply(kNumberLogical, 6);
-  setDWord(7, 0), apply(kNumberLogical, 7);
-  setInt(8, -7), apply(kNumberSign, 8);
-  setExt(9, -0.5L), apply(kNumberSign, 9);
-  setExt(10, 0), apply(kNumberSign, 10);
-  setDWord(11, 0xFFFFFFFF), apply(kNumberSign, 11);
-  setDWord(12, 7), apply(kNumberSign, 12);
-  setInt(13, -3), apply(kNumberAbs, 13);
-  setInt(14, kMin), apply(kNumberAbs, 14);
-  setExt(15, -1.5L), apply(kNumberAbs, 15);
-  setDWord(16, 0xFFFFFFFE), apply(kNumberAbs, 16);
-  setDWord(17, 0x7FFFFFFF), apply(kNumberAbs, 17);
-  setInt(18, 0), apply(kNumberLogical, 18);
-  s.W().Cmd(kTextSet).Byte(19).Text(u"5");
+  const Ext min = -kTwo63;
+  const std::vector<InPlaceCase> cases = {
+      {kNumberNegate, vtInteger, -5, vtInteger, 5},
+      {kNumberNegate, vtInteger, min, vtInteger, min},  // wraps to itself
+      {kNumberNegate, vtExtended, 2.5L, vtExtended, -2.5L},
+      {kNumberNegate, vtDWORD, 1, vtDWORD, 0xFFFFFFFF},
+      {kNumberLogical, vtInteger, 5, vtInteger, 1},
+      {kNumberLogical, vtInteger, 0, vtInteger, 0},
+      {kNumberLogical, vtExtended, 0.25L, vtExtended, 1},
+      {kNumberLogical, vtDWORD, 5, vtDWORD, 0},  // a DWORD is inverted
+      {kNumberLogical, vtDWORD, 0, vtDWORD, 1},
+      {kNumberSign, vtInteger, -7, vtInteger, -1},
+      {kNumberSign, vtExtended, -0.5L, vtInteger, -1},
+      {kNumberSign, vtExtended, 0, vtInteger, 0},
+      {kNumberSign, vtDWORD, 0xFFFFFFFF, vtInteger, -1},  // read as signed
+      {kNumberSign, vtDWORD, 7, vtInteger, 1},
+      {kNumberAbs, vtInteger, -3, vtInteger, 3},
+      {kNumberAbs, vtInteger, min, vtInteger, min},
+      {kNumberAbs, vtExtended, -1.5L, vtExtended, 1.5L},
+      {kNumberAbs, vtDWORD, 0xFFFFFFFE, vtDWORD, 2},
+      {kNumberAbs, vtDWORD, 0x7FFFFFFF, vtDWORD, 0x7FFFFFFF},
+  };
+  const int8_t n = int8_t(cases.size());
+  TextScript s(n + 1);
+  for (int8_t i = 0; i < n; ++i) {
+    const InPlaceCase& c = cases[i];
+    if (c.Kind == vtInteger) s.W().Cmd(kSetInt).Byte(i).Int(int64_t(c.Value));
+    if (c.Kind == vtExtended) s.W().Cmd(kSetFloat).Byte(i).Ext(c.Value);
+    if (c.Kind == vtDWORD) s.W().Cmd(kSetDWORD).Byte(i).DWord(uint32_t(c.Value));
+    s.W().Cmd(c.Code).Byte(i);
+  }
+  s.W().Cmd(kTextSet).Byte(n).Text(u"5");
   const uint32_t failing = s.Here();
-  apply(kNumberAbs, 19);
+  s.W().Cmd(kNumberAbs).Byte(n);
   EXPECT_EQ(s.Run(), kStatusWrongKind);
   EXPECT_EQ(s.FailedAt(), failing);
-
-  auto integer = [&](uint32_t r) {
-    EXPECT_EQ(s[r].VarType, vtInteger) << "variable " << r;
-    return s[r].AsInteger;
-  };
-  auto extended = [&](uint32_t r) {
-    EXPECT_EQ(s[r].VarType, vtExtended) << "variable " << r;
-    return s[r].AsExtended;
-  };
-  EXPECT_EQ(integer(0), 5);
-  EXPECT_EQ(integer(1), kMin);
-  EXPECT_EQ(extended(2), -2.5L);
-  EXPECT_EQ(s.DWord(3), 0xFFFFFFFFu);
-  EXPECT_EQ(integer(4), 1);
-  EXPECT_EQ(extended(5), 1);
-  EXPECT_EQ(s.DWord(6), 0u);
-  EXPECT_EQ(s.DWord(7), 1u);
-  EXPECT_EQ(integer(8), -1);
-  EXPECT_EQ(integer(9), -1);
-  EXPECT_EQ(integer(10), 0);
-  EXPECT_EQ(integer(11), -1);
-  EXPECT_EQ(integer(12), 1);
-  EXPECT_EQ(integer(13), 3);
-  EXPECT_EQ(integer(14), kMin);
-  EXPECT_EQ(extended(15), 1.5L);
-  EXPECT_EQ(s.DWord(16), 2u);
-  EXPECT_EQ(s.DWord(17), 0x7FFFFFFFu);
-  EXPECT_EQ(integer(18), 0);
-  EXPECT_EQ(s.TextOf(19), u"5");
+  for (int8_t i = 0; i < n; ++i) {
+    const TZorvatVariable& v = s[i];
+    ASSERT_EQ(v.VarType, cases[i].ResultKind) << "case " << int(i);
+    const Ext got = v.VarType == vtInteger    ? Ext(v.AsInteger)
+                    : v.VarType == vtExtended ? v.AsExtended
+                                              : Ext(v.AsDWORD);
+    EXPECT_EQ(got, cases[i].Result) << "case " << int(i);
+  }
+  EXPECT_EQ(s.TextOf(n), u"5");
 
   TextScript t(1);
   t.W().Cmd(kNumberSign).Byte(5);
