@@ -11,11 +11,11 @@
 // variable as it was.
 #include <cstring>
 
+#include "base/grow_array.h"
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/grow_array.h"
-#include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/list.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "runtime/commands/commands.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 
@@ -160,7 +160,15 @@ TEST(ItemsSetCount, GrowsWithZerosAndEmptyItemsAndShrinks) {
   s.W().Cmd(kBlockListBuild).Byte(4).Block("x").End();
   s.W().Cmd(kItemsSetCount).Byte(4).Byte(2).End();
   s.W().Cmd(kTextSet).Byte(5).Text(u"abcdef");
-  s.W().Cmd(kItemsSetCount).Byte(5).Byte(0).End().Cmd(kItemsSetCount).Byte(5).Byte(2).End();  // 0 and back
+  s.W()
+      .Cmd(kItemsSetCount)
+      .Byte(5)
+      .Byte(0)
+      .End()
+      .Cmd(kItemsSetCount)
+      .Byte(5)
+      .Byte(2)
+      .End();  // 0 and back
   s.W().Cmd(kSetBlock).Byte(6).Block("xyz");
   s.W().Cmd(kItemsSetCount).Byte(6).Byte(1).Byte(1);
   s.W().Cmd(kDWORDArrayConcat).Byte(7).DWordArray({4, 5}).End();

@@ -12,13 +12,13 @@
 #include <cstring>
 #include <string>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/convert_sources.h"
 #include "runtime/commands/environment_expansion.h"
 #include "runtime/commands/random_generator.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
 #include "runtime/values/text.h"

@@ -5,7 +5,7 @@
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/random_generator.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -2,10 +2,10 @@
 // script variable holds (from the process start or open commands).
 #include <windows.h>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/convert_sources.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

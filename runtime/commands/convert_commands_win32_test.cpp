@@ -1,11 +1,10 @@
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
 #include "runtime/commands/commands.h"
-#include "runtime/commands/text_test_support.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
 
 struct TConvertVariables {
   uint32_t Source;

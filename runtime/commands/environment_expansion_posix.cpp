@@ -1,9 +1,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/platform.h"
+#include "base/status.h"
 #include "runtime/commands/environment_expansion.h"
-#include "runtime/core/platform.h"
-#include "runtime/core/status.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "base/status.h"
 #include "runtime/commands/environment_expansion.h"
-#include "runtime/core/status.h"
 
 // The system reports the size it needs when the buffer is too small; the
 // first try leaves room for the usual growth, the second has the exact size.

@@ -20,9 +20,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/core/fetch.h"
-#include "runtime/core/status.h"
 #include "runtime/core/variables.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "base/bytes.h"
 #include "runtime/commands/commands.h"
-#include "runtime/commands/text_test_support.h"
-#include "runtime/core/bytes.h"
+#include "tests/support/text_test_support.h"
 
 namespace {
 
