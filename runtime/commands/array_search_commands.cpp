@@ -179,6 +179,14 @@ TStatus ResizableVariable(TScriptContext* context, uint32_t reference, TZorvatVa
   return IsResizable((*v)->VarType) ? kStatusOk : kStatusWrongKind;
 }
 
+// Drops the elements from `count` on, which are already released or moved:
+// the value is whole from here on, and a heap that refuses to give the room
+// back only leaves the block larger than it needs.
+void ShrinkInPlace(PArrayHeader* slot, uint32_t count) {
+  (*slot)->ElemCount = count;
+  UA_SetCount(slot, count);
+}
+
 // Sets the item count of a resizable value. New numeric items are zero, new
 // list items the shared empty block or text, and a block or text grows by
 // zero bytes or units; list items cut off are freed.
@@ -199,6 +207,8 @@ bool SetItemCount(TZorvatVariable* v, uint32_t count) {
   const uint32_t old = (*slot)->ElemCount;
   if (IsList(v->VarType) && count < old && !UA_IsStatic(*slot)) {
     for (uint32_t i = count; i < old; ++i) UA_Free(&xL_Items(*slot)[i]);
+    ShrinkInPlace(slot, count);
+    return true;
   }
   if (!UA_SetCount(slot, count)) return false;
   if (IsList(v->VarType)) {
@@ -308,12 +318,9 @@ TStatus CmdItemsDelete(TScriptContext* context) {
   if (IsList(v->VarType)) {
     for (uint32_t i = start; i < start + removed; ++i) UA_Free(&xL_Items(a)[i]);
   }
+  // Texts and blocks move their terminators down with the items.
   std::memmove(ItemBytes(a, start), ItemBytes(a, start + removed),
-               size_t(length - start - removed) * a->ElemSize);
-  // The moved items' old places are not theirs any more: the shrink below
-  // must not free them a second time.
-  if (IsList(v->VarType)) {
-    std::memset(ItemBytes(a, length - removed), 0, size_t(removed) * a->ElemSize);
-  }
-  return SetItemCount(v, length - removed) ? kStatusOk : kStatusOutOfMemory;
+               size_t(a->ElemCount - start - removed) * a->ElemSize);
+  ShrinkInPlace(&v->UA, a->ElemCount - removed);
+  return kStatusOk;
 }
