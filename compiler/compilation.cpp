@@ -9,6 +9,7 @@
 #include "compiler/image_writer.h"
 #include "compiler/keywords.h"
 #include "compiler/labels.h"
+#include "compiler/line_map.h"
 #include "compiler/sections.h"
 #include "compiler/source_reader.h"
 #include "compiler/statement.h"
@@ -115,9 +116,13 @@ void CompileScript(TRawScript* raw) {
   raw->ErrLine = kNoErrorLine;
   raw->ErrModule = kMainScriptModule;
   raw->CompilingResult = kCompileOk;
+  if (raw->Work != nullptr) raw->Work->LineMap.Count = 0;
   for (uint32_t i = 0; i < raw->ScriptText.Count; ++i) {
     raw->NowCompiling = int32_t(i);
+    const uint32_t section = raw->CurrentSection;
+    const uint32_t sizeBefore = raw->Sections.Items[section].Size;
     uint32_t result = CompileLine(raw, i);
+    if (result == kCompileOk) NoteCompiledLine(raw, i, section, sizeBefore);
     if (result != kCompileOk) {
       TOneScriptLine origin = LineOrigin(raw, int32_t(i));
       raw->CompilingResult = result;

@@ -18,6 +18,7 @@
 #include "compiler/compile_codes.h"
 #include "compiler/image_writer.h"
 #include "compiler/keywords.h"
+#include "compiler/line_map.h"
 #include "compiler/replace_icon_win32.h"
 #include "include/zorvat_compiler.h"
 
@@ -31,21 +32,24 @@ const char16_t* PathOrEmpty(const char16_t* path) {
 // In EXE mode the output is a copy of the runner: its icon is replaced when
 // the script names one, and the image is appended to it.
 uint32_t CompileToOutput(TRawScript* raw, const char16_t* source, const char16_t* output,
-                         bool exeMode) {
+                         bool exeMode, const char16_t* mapFile) {
   uint32_t result = CompileSourceFile(raw, source);
   if (result != kCompileOk) return result;
   if (exeMode && raw->NewIcon.Count > 0 && !ReplaceIconFromFile(output, TextZ(raw->NewIcon))) {
     return kCompileIconFailed;
   }
   if (!SaveCompiledScript(raw, output, exeMode)) return kCompileOutputFailed;
+  if (mapFile != nullptr && !SaveLineMap(raw, source, mapFile)) return kCompileOutputFailed;
   return kCompileOk;
 }
 
 int32_t CompileFile(const char16_t* source, const char16_t* output, TRawScript* given,
-                    char16_t* errorModule, uint32_t* errorLine, bool exeMode) {
+                    char16_t* errorModule, uint32_t* errorLine, bool exeMode,
+                    const char16_t* mapFile = nullptr) {
   TRawScript own{};
   TRawScript* raw = given != nullptr ? given : &own;
-  uint32_t result = CompileToOutput(raw, PathOrEmpty(source), PathOrEmpty(output), exeMode);
+  uint32_t result =
+      CompileToOutput(raw, PathOrEmpty(source), PathOrEmpty(output), exeMode, mapFile);
   if (errorLine != nullptr) *errorLine = raw->ErrLine;
   if (errorModule != nullptr) ErrorModuleText(raw, errorModule);
   AfterCompiling(raw);
@@ -96,6 +100,16 @@ int32_t __stdcall ZcCompileZorvatEXE(const char16_t* source, const char16_t* out
   return CompileFile(source, output, raw, errorModule, errorLine, true);
 }
 
+// CompileZorvatFile, and on success the line map of the image (which
+// instruction came from which line of which module) written to `mapFile`, for
+// hosts that report run-time errors at the script's line. The image is the
+// same as without the map.
+int32_t __stdcall ZcCompileZorvatFileMap(const char16_t* source, const char16_t* output,
+                                         TRawScript* raw, char16_t* errorModule,
+                                         uint32_t* errorLine, const char16_t* mapFile) {
+  return CompileFile(source, output, raw, errorModule, errorLine, false, mapFile);
+}
+
 // Each export has exactly the type the public header gives it.
 static_assert(std::is_same_v<decltype(&ZcKernelVersion), TZcKernelVersion>);
 static_assert(std::is_same_v<decltype(&ZcInitializeCompiler), TZcInitializeCompiler>);
@@ -106,6 +120,7 @@ static_assert(std::is_same_v<decltype(&ZcSaveCompiledScript), TZcSaveCompiledScr
 static_assert(std::is_same_v<decltype(&ZcAfterCompiling), TZcRawScriptStep>);
 static_assert(std::is_same_v<decltype(&ZcCompileZorvatFile), TZcCompileZorvatFile>);
 static_assert(std::is_same_v<decltype(&ZcCompileZorvatEXE), TZcCompileZorvatFile>);
+static_assert(std::is_same_v<decltype(&ZcCompileZorvatFileMap), TZcCompileZorvatFileMap>);
 
 // Unloading the library releases the command list and the keywords. When the
 // whole process ends, the system reclaims them and nothing is touched.

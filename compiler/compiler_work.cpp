@@ -21,6 +21,7 @@ void FreeWork(TRawScript* raw) {
   GrowArrayFree(work->Item);
   TextFree(work->Path);
   GrowArrayFree(work->FileBytes);
+  GrowArrayFree(work->LineMap);
   std::free(work);
   raw->Work = nullptr;
 }

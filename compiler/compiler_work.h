@@ -7,6 +7,7 @@
 
 #include "compiler/compiler_types.h"
 #include "compiler/hash_index.h"
+#include "compiler/line_map.h"
 #include "compiler/long_data.h"
 
 struct TCompilerWork {
@@ -18,6 +19,7 @@ struct TCompilerWork {
   TGrowArray<uint8_t> Item;     // the long-data item being stored
   TCompilerText Path;           // a resolved file name
   TGrowArray<uint8_t> FileBytes;
+  TGrowArray<TLineMapEntry> LineMap;  // instructions in the order they were compiled
 };
 
 TCompilerWork* EnsureWork(TRawScript* raw);

@@ -58,6 +58,12 @@ typedef uint32_t(ZC_STDCALL* TZcSaveCompiledScript)(TRawScript* raw, const char1
 typedef int32_t(ZC_STDCALL* TZcCompileZorvatFile)(const char16_t* source, const char16_t* output,
                                                   TRawScript* raw, char16_t* errorModule,
                                                   uint32_t* errorLine);
+/* "CompileZorvatFileMap": CompileZorvatFile, and on success the line map of
+ * the image (the source line and module of every instruction, a text file)
+ * written to `mapFile`; the image is the same as without the map. */
+typedef int32_t(ZC_STDCALL* TZcCompileZorvatFileMap)(const char16_t* source, const char16_t* output,
+                                                     TRawScript* raw, char16_t* errorModule,
+                                                     uint32_t* errorLine, const char16_t* mapFile);
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Rewrites the checked-in command reference, docs/commands.md, from
-# runtime/commands/command_table.def. Needs only the machine's C++ compiler.
+# runtime/commands/command_table.def, and the status-code reference,
+# docs/status-codes.md, from host/status_meanings.cpp. Needs only the
+# machine's C++ compiler.
 #   tools/regen-docs.sh
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,4 +12,7 @@ trap 'rm -rf "$work"' EXIT
 "${CXX:-c++}" -std=c++20 -O1 -Wall -Wextra -Werror -I"$repo" \
   tools/gen_command_list.cpp tools/command_list.cpp -o "$work/gen_command_list"
 "$work/gen_command_list" --docs docs/commands.md
-echo "docs/commands.md regenerated"
+"${CXX:-c++}" -std=c++20 -O1 -Wall -Wextra -Werror -I"$repo" \
+  tools/gen_status_doc.cpp host/status_meanings.cpp -o "$work/gen_status_doc"
+"$work/gen_status_doc" docs/status-codes.md
+echo "docs/commands.md and docs/status-codes.md regenerated"
