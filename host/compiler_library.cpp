@@ -39,6 +39,8 @@ bool TCompilerLibrary::Load(std::wstring& error) {
       !Resolve(module_, "CompileZorvatEXE", compileExe_, error)) {
     return false;
   }
+  compileMap_ = reinterpret_cast<decltype(compileMap_)>(
+      reinterpret_cast<void*>(GetProcAddress(module_, "CompileZorvatFileMap")));
   std::wstring list = folder + L"Commands.txt";
   int32_t result = initialize(Utf16(list));
   if (result != 0) {
@@ -61,6 +63,18 @@ TCompileResult TCompilerLibrary::Compile(const std::wstring& source, const std::
   TCompileResult result;
   result.Code = (program ? compileExe_ : compileFile_)(Utf16(source), Utf16(output), nullptr,
                                                        module, &result.ErrorLine);
+  result.ErrorModule = reinterpret_cast<const wchar_t*>(module);
+  return result;
+}
+
+TCompileResult TCompilerLibrary::CompileWithMap(const std::wstring& source,
+                                                const std::wstring& output,
+                                                const std::wstring& map) {
+  if (compileMap_ == nullptr) return Compile(source, output, false);
+  char16_t module[ZC_ERROR_MODULE_UNITS] = {};
+  TCompileResult result;
+  result.Code =
+      compileMap_(Utf16(source), Utf16(output), nullptr, module, &result.ErrorLine, Utf16(map));
   result.ErrorModule = reinterpret_cast<const wchar_t*>(module);
   return result;
 }

@@ -25,6 +25,10 @@ class TCompilerLibrary {
   // Compiles `source` into the image file `output`; with `program` the output
   // is a runner copy that gets the script's icon and the image appended.
   TCompileResult Compile(const std::wstring& source, const std::wstring& output, bool program);
+  // Compiles into an image file and writes its line map to `map`; a library
+  // without the map export compiles without one.
+  TCompileResult CompileWithMap(const std::wstring& source, const std::wstring& output,
+                                const std::wstring& map);
 
  private:
   HMODULE module_ = nullptr;
@@ -32,6 +36,7 @@ class TCompilerLibrary {
   TZcFinalizeCompiler finalize_ = nullptr;
   TZcCompileZorvatFile compileFile_ = nullptr;
   TZcCompileZorvatFile compileExe_ = nullptr;
+  TZcCompileZorvatFileMap compileMap_ = nullptr;
 };
 
 // "file:line: error CODE: meaning" (or "file: error ..." without a line), with

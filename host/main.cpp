@@ -14,9 +14,13 @@
 #include <vector>
 
 #include "base/status.h"
+#include "host/command_names.h"
 #include "host/compiler_library.h"
+#include "host/disassembler.h"
 #include "host/image_info.h"
+#include "host/run_report.h"
 #include "host/runtime_library.h"
+#include "host/spy_win32.h"
 #include "runtime/core/image.h"
 
 namespace {
@@ -28,19 +32,22 @@ struct TCommandHelp {
 
 const TCommandHelp kHelp[] = {
     {L"compile",
-     "zorvat compile SCRIPT [-o IMAGE]\n"
+     "zorvat compile SCRIPT [-o IMAGE] [--map]\n"
      "  Compiles SCRIPT (and the modules it includes) into an image file, by\n"
      "  default SCRIPT with the extension .zvb. Errors are shown as\n"
      "  file:line: error CODE: meaning, and nothing is written; the exit code is\n"
-     "  the compiler's result code (0 on success).\n"},
+     "  the compiler's result code (0 on success). With --map the line map\n"
+     "  IMAGE.map is written beside the image, so that zorvat run IMAGE reports\n"
+     "  a failing command at its line; the image itself is the same.\n"},
     {L"run",
      "zorvat run SCRIPT|IMAGE [--section NAME] [--box]\n"
      "  Runs a script (a file ending in .zvs, compiled first) or an image (any\n"
      "  other file: the image at its end) through Zorvat.dll, from the code\n"
      "  section NAME (default GCS). The exit code is the script's status: 0 when\n"
      "  it ends with exit code 0, its own exit code, or the code of the command\n"
-     "  that failed. A failing command stops the script and is reported here\n"
-     "  with its status and the offset of its command in the image. With --box\n"
+     "  that failed. A failing command stops the script and is reported here as\n"
+     "  FILE:LINE: COMMAND failed with status N: meaning (an image without its\n"
+     "  IMAGE.map gives the command's offset instead of the line). With --box\n"
      "  the runtime shows its own \"Error in script\" box instead, as in a\n"
      "  stand-alone program. Scripts may still choose their own error policy\n"
      "  with runtime setting 3.\n"},
@@ -50,6 +57,21 @@ const TCommandHelp kHelp[] = {
      "  script appended (and the icon the script names with &ICON). The program\n"
      "  runs the script and exits with its status. Nothing is left at PROGRAM.exe\n"
      "  when compiling fails.\n"},
+    {L"dis",
+     "zorvat dis IMAGE [-o LISTING]\n"
+     "  Writes the image at the end of IMAGE (an image file or a stand-alone\n"
+     "  program) back as source: each instruction as a statement, with its\n"
+     "  offset in a comment, label slots as labels named after their offset,\n"
+     "  data sections as &DB lines. zorvat compile turns the listing into the\n"
+     "  same bytes. Exit code 0, or 1 when the image cannot be listed.\n"},
+    {L"spy",
+     "zorvat spy [--at X Y | --handle H] [--watch]\n"
+     "  Shows the window under the mouse pointer (or at screen point X Y, or\n"
+     "  with handle H): its handle, class, title, control identifier, process\n"
+     "  and executable, rectangle on the screen and in its parent's client\n"
+     "  area, its parent chain, and a WindowFind statement that finds it. With\n"
+     "  --watch it shows the window again each time the pointer moves onto\n"
+     "  another one, until Ctrl+C.\n"},
     {L"info",
      "zorvat info IMAGE\n"
      "  Reads the image at the end of IMAGE, checks it and shows its sections;\n"
@@ -62,11 +84,15 @@ const char kUsage[] =
     "usage: zorvat COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  compile SCRIPT [-o IMAGE]      compile a script into an image file\n"
+    "  compile SCRIPT [-o IMAGE] [--map]\n"
+    "                                 compile a script into an image file\n"
     "  run SCRIPT|IMAGE [--section NAME] [--box]\n"
     "                                 compile if needed and run\n"
     "  exe SCRIPT -o PROGRAM.exe      build a stand-alone program\n"
     "  info IMAGE                     check an image and show its sections\n"
+    "  dis IMAGE [-o LISTING]         write an image back as source\n"
+    "  spy [--at X Y | --handle H] [--watch]\n"
+    "                                 show the window under the mouse pointer\n"
     "  help [COMMAND]                 this text, or the help of one command\n"
     "                                 (also: zorvat COMMAND --help)\n";
 
@@ -108,7 +134,15 @@ struct TArguments {
   std::wstring Output, Section;
   bool Box = false;
   bool Help = false;
+  bool Map = false;
+  TSpyTarget Spy;
 };
+
+bool ParseNumber(const wchar_t* text, long long* value) {
+  wchar_t* end = nullptr;
+  *value = wcstoll(text, &end, 0);
+  return end != text && *end == 0;
+}
 
 bool ParseArguments(int argc, wchar_t** argv, TArguments& args) {
   for (int i = 2; i < argc; ++i) {
@@ -121,6 +155,21 @@ bool ParseArguments(int argc, wchar_t** argv, TArguments& args) {
       args.Section = argv[++i];
     } else if (arg == L"--box") {
       args.Box = true;
+    } else if (arg == L"--map") {
+      args.Map = true;
+    } else if (arg == L"--watch") {
+      args.Spy.Watch = true;
+    } else if (arg == L"--at" && i + 2 < argc) {
+      long long x = 0, y = 0;
+      if (!ParseNumber(argv[i + 1], &x) || !ParseNumber(argv[i + 2], &y)) return false;
+      args.Spy.HasPoint = true;
+      args.Spy.X = int(x);
+      args.Spy.Y = int(y);
+      i += 2;
+    } else if (arg == L"--handle" && i + 1 < argc) {
+      long long handle = 0;
+      if (!ParseNumber(argv[++i], &handle)) return false;
+      args.Spy.Handle = uint32_t(handle);
     } else if (!arg.empty() && arg[0] == L'-') {
       return false;
     } else {
@@ -166,13 +215,75 @@ int RunInfo(const TArguments& args) {
   return int(status);
 }
 
+// A whole file's bytes, or an empty text when it cannot be read.
+std::string ReadWholeFile(const std::wstring& path) {
+  std::string bytes;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return bytes;
+  char buffer[65536];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
+  std::fclose(file);
+  return bytes;
+}
+
 int RunCompile(const TArguments& args) {
   if (args.Positional.size() != 1) return Help(L"compile", stderr, 2);
   const std::wstring& script = args.Positional[0];
   TCompilerLibrary compiler;
   if (!LoadCompiler(compiler)) return 1;
   std::wstring output = args.Output.empty() ? WithExtension(script, L".zvb") : args.Output;
-  return CompileTo(compiler, script, output, false);
+  if (!args.Map) return CompileTo(compiler, script, output, false);
+  TCompileResult result = compiler.CompileWithMap(script, output, output + L".map");
+  if (result.Code != 0) std::fprintf(stderr, "%s\n", FormatCompileError(script, result).c_str());
+  return result.Code;
+}
+
+// The command list beside the host: command names for reports and listings.
+bool LoadCommandNames(TCommandNames& names) {
+  std::string error;
+  std::wstring path = ProgramFolder() + L"Commands.txt";
+  if (ParseCommandNames(ReadWholeFile(path), &names, &error) && !names.Commands.empty()) {
+    return true;
+  }
+  std::fprintf(stderr, "zorvat: %ls: %s\n", path.c_str(),
+               error.empty() ? "cannot be read" : error.c_str());
+  return false;
+}
+
+int RunDis(const TArguments& args) {
+  if (args.Positional.size() != 1) return Help(L"dis", stderr, 2);
+  const std::wstring& file = args.Positional[0];
+  TCommandNames commands;
+  if (!LoadCommandNames(commands)) return 1;
+  TListingKeywords keywords;
+  ParseListingKeywords(ReadWholeFile(ProgramFolder() + L"CompilerKeywords.txt"), &keywords);
+  uint8_t* image = nullptr;
+  uint32_t length = 0;
+  TStatus status = LoadImageFile(reinterpret_cast<const char16_t*>(file.c_str()), &image, &length);
+  if (status == kStatusOk) status = ValidateImage(image, length);
+  if (status != kStatusOk) {
+    std::fprintf(stderr, "zorvat: %ls: no valid image (status %u)\n", file.c_str(), status);
+    if (image != nullptr) FreeImage(image);
+    return 1;
+  }
+  std::string listing, error;
+  bool listed = Disassemble(image, length, commands, keywords, &listing, &error);
+  FreeImage(image);
+  if (!listed) {
+    std::fprintf(stderr, "zorvat: %ls: %s\n", file.c_str(), error.c_str());
+    return 1;
+  }
+  listing = "; " + Narrow(file) + ": " + std::to_string(length) + "-byte image\n" + listing;
+  if (args.Output.empty()) {
+    std::fwrite(listing.data(), 1, listing.size(), stdout);
+    return 0;
+  }
+  FILE* out = _wfopen(args.Output.c_str(), L"wb");
+  bool written =
+      out != nullptr && std::fwrite(listing.data(), 1, listing.size(), out) == listing.size();
+  if (out != nullptr) written = std::fclose(out) == 0 && written;
+  if (!written) std::fprintf(stderr, "zorvat: cannot write %ls\n", args.Output.c_str());
+  return written ? 0 : 1;
 }
 
 int RunExe(const TArguments& args) {
@@ -192,8 +303,10 @@ int RunExe(const TArguments& args) {
 
 // Loads the image to run: from the file itself, or compiled from a script
 // into a temporary file. Returns 0 or the status to exit with.
-int LoadRunImage(const std::wstring& file, uint8_t** bytes, uint32_t* length) {
+int LoadRunImage(const std::wstring& file, uint8_t** bytes, uint32_t* length,
+                 std::string* lineMap) {
   std::wstring imagePath = file;
+  std::wstring mapPath = file + L".map";
   if (EndsWithNoCase(file, L".zvs")) {
     TCompilerLibrary compiler;
     if (!LoadCompiler(compiler)) return 1;
@@ -202,12 +315,17 @@ int LoadRunImage(const std::wstring& file, uint8_t** bytes, uint32_t* length) {
       std::fprintf(stderr, "zorvat: no temporary file for the compiled script\n");
       return 1;
     }
-    int code = CompileTo(compiler, file, imagePath, false);
-    if (code != 0) {
+    mapPath = imagePath + L".map";
+    TCompileResult result = compiler.CompileWithMap(file, imagePath, mapPath);
+    if (result.Code != 0) {
+      std::fprintf(stderr, "%s\n", FormatCompileError(file, result).c_str());
       DeleteFileW(imagePath.c_str());
-      return code;
+      DeleteFileW(mapPath.c_str());
+      return result.Code;
     }
   }
+  *lineMap = ReadWholeFile(mapPath);
+  if (imagePath != file) DeleteFileW(mapPath.c_str());
   TStatus status =
       LoadImageFile(reinterpret_cast<const char16_t*>(imagePath.c_str()), bytes, length);
   if (imagePath != file) DeleteFileW(imagePath.c_str());
@@ -236,8 +354,11 @@ int RunImage(const TArguments& args) {
   }
   uint8_t* bytes = nullptr;
   uint32_t length = 0;
-  int loaded = LoadRunImage(file, &bytes, &length);
+  std::string mapText;
+  int loaded = LoadRunImage(file, &bytes, &length, &mapText);
   if (loaded != 0) return loaded;
+  TLineMap map;
+  const bool mapped = !mapText.empty() && ParseLineMap(mapText, bytes, length, &map);
   // The record and the image stay in place for the whole run; they are the
   // process's until it ends (the exported interface has no release step).
   static TScriptContextRecord record{};
@@ -256,8 +377,11 @@ int RunImage(const TArguments& args) {
     std::fprintf(stderr, "zorvat: %ls: %s: %s\n", file.c_str(), section.c_str(),
                  status == kStatusNoSuchSection ? "no such section" : "not a code section");
   } else if (status != kStatusOk && !args.Box) {
-    std::fprintf(stderr, "zorvat: %ls: stopped with status %u (command at offset 0x%X)\n",
-                 file.c_str(), status, record.Error_At);
+    TCommandNames commands;
+    const bool named = LoadCommandNames(commands);
+    std::string report = DescribeRunError(mapped ? &map : nullptr, named ? &commands : nullptr,
+                                          bytes, length, status, record.Error_At, Narrow(file));
+    std::fprintf(stderr, "%s\n", report.c_str());
   }
   return int(status);
 }
@@ -277,6 +401,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"run") return RunImage(args);
   if (command == L"exe") return RunExe(args);
   if (command == L"info") return RunInfo(args);
+  if (command == L"dis") return RunDis(args);
+  if (command == L"spy") return RunSpy(args.Spy);
   std::fprintf(stderr, "zorvat: unknown command %ls\n", command.c_str());
   return Usage(stderr, 2);
 }

@@ -55,7 +55,9 @@ void ExpectTableMatches(const TStatusMeaning* rows, size_t count,
     }
     EXPECT_EQ(found->second.Code, row.Code) << row.Name;
     EXPECT_FALSE(std::string(row.Meaning).empty()) << row.Name;
-    if (sameWords) EXPECT_EQ(Ascii(found->second.Comment), row.Meaning) << row.Name;
+    if (sameWords) {
+      EXPECT_EQ(Ascii(found->second.Comment), row.Meaning) << row.Name;
+    }
   }
   for (const auto& [name, code] : header) {
     EXPECT_TRUE(seen.count(name)) << name << " (" << code.Code << ") has no meaning in the table";
