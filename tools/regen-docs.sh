@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Rewrites the checked-in command reference, docs/commands.md, from
 # runtime/commands/command_table.def, and the status-code reference,
-# docs/status-codes.md, from host/status_meanings.cpp. Needs only the
+# docs/status-codes.md, from host/status_meanings.cpp, and the editor
+# grammar from the command table and the keyword file. Needs only the
 # machine's C++ compiler.
 #   tools/regen-docs.sh
 set -euo pipefail
@@ -15,4 +16,7 @@ trap 'rm -rf "$work"' EXIT
 "${CXX:-c++}" -std=c++20 -O1 -Wall -Wextra -Werror -I"$repo" \
   tools/gen_status_doc.cpp host/status_meanings.cpp -o "$work/gen_status_doc"
 "$work/gen_status_doc" docs/status-codes.md
-echo "docs/commands.md and docs/status-codes.md regenerated"
+"${CXX:-c++}" -std=c++20 -O1 -Wall -Wextra -Werror -I"$repo" \
+  tools/gen_grammar.cpp tools/command_list.cpp -o "$work/gen_grammar"
+"$work/gen_grammar" host/CompilerKeywords.txt editors/vscode/syntaxes/zorvat.tmLanguage.json
+echo "docs/commands.md, docs/status-codes.md and the editor grammar regenerated"

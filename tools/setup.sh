@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(wine wine32:i386 wine64 xvfb g++-mingw-w64-i686-posix cmake ninja-build
-          googletest clang clang-format libclang-rt-14-dev g++ python3 lua5.4 x11-utils)
+          googletest clang clang-format libclang-rt-14-dev g++ python3 lua5.4 x11-utils zip unzip)
 
 sudo_cmd=()
 if [ "$(id -u)" != 0 ]; then
