@@ -171,6 +171,12 @@ class TDisassembler {
   bool WriteData(const TSectionView& s) {
     uint32_t pos = s.Offset;
     const uint32_t end = s.Offset + s.Size;
+    // A statement compiled into a data section would list as bytes and lose
+    // its label reference; no listing gives that image back.
+    auto slot = slots_.lower_bound(s.Offset);
+    if (slot != slots_.end() && *slot < end) {
+      return Fail(Format("label slot 0x%X stands in data section %s", *slot, s.Name.c_str()));
+    }
     while (pos < end) {
       PlaceLabels(pos);
       std::string line = keywords_.Bytes;

@@ -190,6 +190,16 @@ TEST(Spy, TellsWhatFindsTheFixtureWindow) {
   EXPECT_NE(spy.Output.find("< 0x"), std::string::npos) << spy.Output;
   EXPECT_NE(spy.Output.find("WindowFindChild 1 0 \"Edit\" 1"), std::string::npos) << spy.Output;
 
+  // The window at a screen point: the middle of the edit control.
+  RECT r{};
+  GetWindowRect(edit, &r);
+  char editHandle[32];
+  snprintf(editHandle, sizeof editHandle, "handle:     0x%08X",
+           unsigned(reinterpret_cast<uintptr_t>(edit)));
+  spy = Zorvat({L"spy", L"--at", std::to_wstring((r.left + r.right) / 2),
+                std::to_wstring((r.top + r.bottom) / 2)});
+  EXPECT_NE(spy.Output.find(editHandle), std::string::npos) << spy.Output;
+
   EXPECT_EQ(Zorvat({L"spy", L"--handle", L"0x7FFFFFF0"}).Exit, 1u);
   DeleteFileW(scriptPath.c_str());
 }
