@@ -33,33 +33,60 @@ void WriteAll(const std::wstring& path, const std::string& text) {
   out << text;
 }
 
-// zorvat.exe ARGS, its output collected in a file; ended by force after a
-// minute, so that no run can hang the test.
+// zorvat.exe ARGS with its output going to a file; ended by force if it
+// still runs when the record goes, so that no run can outlive the test.
+class THostProcess {
+ public:
+  THostProcess(const std::vector<std::wstring>& args, const std::wstring& outputPath) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::wstring host = ZORVAT_BIN_DIR L"\\zorvat.exe";
+    std::wstring commandLine = QuoteArgument(host);
+    for (const std::wstring& arg : args) commandLine += L" " + QuoteArgument(arg);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(host.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       nullptr, &startup, &info)) {
+      CloseHandle(info.hThread);
+      process_ = info.hProcess;
+    }
+    CloseHandle(file);
+  }
+  ~THostProcess() {
+    if (process_ == nullptr) return;
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 10000);
+    CloseHandle(process_);
+  }
+  THostProcess(const THostProcess&) = delete;
+  THostProcess& operator=(const THostProcess&) = delete;
+
+  // The exit code once it has ended within a minute, else STILL_ACTIVE.
+  DWORD Finish() {
+    DWORD code = STILL_ACTIVE;
+    if (process_ != nullptr && WaitForSingleObject(process_, 60000) == WAIT_OBJECT_0) {
+      GetExitCodeProcess(process_, &code);
+    }
+    return code;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+};
+
 THostResult Zorvat(const std::vector<std::wstring>& args) {
   THostResult result;
   TempFile output(L"host_output");
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE file = CreateFileW(output.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return result;
-  std::wstring host = ZORVAT_BIN_DIR L"\\zorvat.exe";
-  std::wstring commandLine = QuoteArgument(host);
-  for (const std::wstring& arg : args) commandLine += L" " + QuoteArgument(arg);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = file;
-  startup.hStdError = file;
-  PROCESS_INFORMATION info = {};
-  if (CreateProcessW(host.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                     &startup, &info)) {
-    if (WaitForSingleObject(info.hProcess, 60000) != WAIT_OBJECT_0)
-      TerminateProcess(info.hProcess, 1);
-    GetExitCodeProcess(info.hProcess, &result.Exit);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+  {
+    THostProcess host(args, output.Path());
+    result.Exit = host.Finish();
   }
-  CloseHandle(file);
   result.Output = ReadAll(output.Path());
   return result;
 }
@@ -201,6 +228,20 @@ TEST(Spy, TellsWhatFindsTheFixtureWindow) {
   EXPECT_NE(spy.Output.find(editHandle), std::string::npos) << spy.Output;
 
   EXPECT_EQ(Zorvat({L"spy", L"--handle", L"0x7FFFFFF0"}).Exit, 1u);
+
+  // Watching: a report each time the pointer moves onto another window.
+  TempFile watchOutput(L"spy_watch");
+  SetCursorPos(5, 5);  // the desktop: the fixture stands at 100,100
+  THostProcess watch({L"spy", L"--watch"}, watchOutput.Path());
+  auto reported = [&](const std::string& text) {
+    return WaitUntil([&] { return ReadAll(watchOutput.Path()).find(text) != std::string::npos; },
+                     30000);
+  };
+  EXPECT_TRUE(reported("class:      #32769")) << ReadAll(watchOutput.Path());
+  SetCursorPos(300, 440);  // the fixture's own client area, below its controls
+  EXPECT_TRUE(reported("class:      ZorvatFixture")) << ReadAll(watchOutput.Path());
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  EXPECT_TRUE(reported(editHandle)) << ReadAll(watchOutput.Path());
   DeleteFileW(scriptPath.c_str());
 }
 
