@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -130,6 +131,7 @@ class TDisassembler {
         return Fail(Format("label slot 0x%X is outside the image", slot));
       uint32_t target = U32(image_ + slot);
       slots_.insert(slot);
+      slotIndex_[slot] = k / 4;
       labels_[target] = Format("L%08X", target);
     }
     return true;
@@ -149,21 +151,157 @@ class TDisassembler {
     out_ += line + Format("; %08X\n", offset);
   }
 
+  // The compiler fills "LDS" and "JTS" in the order the statements stand in
+  // the source, whatever section each goes to. Sections listed one after the
+  // other give that order back for most scripts; a script that returns to an
+  // earlier section is listed with its statements interleaved as the
+  // constants and label slots require, every section declared up front so
+  // that the sections keep their order in the image.
   bool WriteSections() {
     for (const TSectionView& s : sections_) {
-      if (s.Name == "LDS" || s.Name == "JTS") {
-        if ((s.Flags & kCodeFlag) != 0) return Fail("section " + s.Name + " is marked as code");
-        continue;  // the compiler builds both from the statements
+      if ((s.Name == "LDS" || s.Name == "JTS") && (s.Flags & kCodeFlag) != 0) {
+        return Fail("section " + s.Name + " is marked as code");
       }
-      if (s.Name != "GCS") {
-        out_ += "\n" + keywords_.Section + " " +
-                ((s.Flags & kCodeFlag) ? keywords_.Code : keywords_.Data) + " " + s.Name + "\n";
-      } else if ((s.Flags & kCodeFlag) == 0) {
+      if (s.Name == "GCS" && (s.Flags & kCodeFlag) == 0) {
         return Fail("section GCS is not a code section");
       }
+    }
+    if (!DecodeCode()) return false;
+    TStreams streams;
+    bool inOrder = true;
+    for (size_t k = 0; k < sections_.size() && inOrder; ++k) {
+      for (const TInstruction& instruction : code_[k]) {
+        if (!Fits(instruction, &streams)) {
+          inOrder = false;
+          break;
+        }
+      }
+    }
+    if (!(inOrder ? WriteInImageOrder() : WriteInterleaved())) return false;
+    for (uint32_t at : instructionInside_) {
+      if (labels_.count(at) && !placed_.count(at)) {
+        return Fail(Format("a label slot points into the instruction around 0x%X", at));
+      }
+    }
+    return true;
+  }
+
+  static bool Generated(const TSectionView& s) { return s.Name == "LDS" || s.Name == "JTS"; }
+
+  void Declare(const TSectionView& s) {
+    out_ += "\n" + keywords_.Section + " " +
+            ((s.Flags & kCodeFlag) ? keywords_.Code : keywords_.Data) + " " + s.Name + "\n";
+  }
+
+  bool WriteInImageOrder() {
+    for (size_t k = 0; k < sections_.size(); ++k) {
+      const TSectionView& s = sections_[k];
+      if (Generated(s)) continue;
+      if (s.Name != "GCS") Declare(s);
       PlaceLabels(s.Offset);
-      if (!((s.Flags & kCodeFlag) ? WriteCode(s) : WriteData(s))) return false;
+      if ((s.Flags & kCodeFlag) == 0 && !WriteData(s)) return false;
+      for (const TInstruction& instruction : code_[k]) {
+        if (!WriteInstruction(instruction)) return false;
+      }
       PlaceLabels(s.Offset + s.Size);
+    }
+    return true;
+  }
+
+  bool WriteInterleaved() {
+    bool declared = false;
+    for (size_t k = 0; k < sections_.size(); ++k) {
+      const TSectionView& s = sections_[k];
+      if (Generated(s) || s.Name == "GCS") continue;
+      Declare(s);
+      declared = true;
+      if ((s.Flags & kCodeFlag) == 0) {
+        PlaceLabels(s.Offset);
+        if (!WriteData(s)) return false;
+        PlaceLabels(s.Offset + s.Size);
+      } else if (code_[k].empty()) {
+        PlaceLabels(s.Offset);
+      }
+    }
+    size_t current = sections_.size();
+    for (size_t k = 0; k < sections_.size(); ++k) {
+      if (sections_[k].Name == "GCS") current = k;
+    }
+    if (declared) out_ += "\n" + keywords_.Section + " " + keywords_.Code + " GCS\n";
+    std::vector<size_t> next(sections_.size(), 0);
+    TStreams streams;
+    for (;;) {
+      size_t pick = sections_.size();
+      bool left = false;
+      for (size_t k = 0; k < sections_.size() && pick == sections_.size(); ++k) {
+        if (next[k] == code_[k].size()) continue;
+        left = true;
+        TStreams trial = streams;
+        if (Fits(code_[k][next[k]], &trial)) pick = k;
+      }
+      if (!left) return true;
+      if (pick == sections_.size()) {
+        return Fail("no order of the statements gives the constants and label slots back");
+      }
+      const TSectionView& s = sections_[pick];
+      if (pick != current) {
+        out_ += "\n" + keywords_.Section + " " + keywords_.Code + " " + s.Name + "\n";
+        current = pick;
+      }
+      const TInstruction& instruction = code_[pick][next[pick]++];
+      Fits(instruction, &streams);
+      PlaceLabels(instruction.Offset);
+      if (!WriteInstruction(instruction)) return false;
+      if (next[pick] == code_[pick].size()) PlaceLabels(s.Offset + s.Size);
+    }
+  }
+
+  // Where the compiler stands in "JTS" (entries written) and "LDS" (bytes
+  // written) after the statements listed so far.
+  struct TStreams {
+    uint32_t Slots = 0;
+    uint32_t LongData = 0;
+  };
+
+  // Whether the instruction, listed next, makes the compiler write the label
+  // slot entries and constants the image has; advances `streams` past them.
+  bool Fits(const TInstruction& instruction, TStreams* streams) const {
+    for (const TParam& param : instruction.Params) {
+      if (param.Kind == kKindDWORD && slots_.count(param.Payload)) {
+        if (slotIndex_.at(param.Payload) != streams->Slots) return false;
+        ++streams->Slots;
+      } else if (param.Kind == kKindBlock || param.Kind == kKindText) {
+        const uint32_t offset = U32(image_ + param.Payload);
+        if (offset > streams->LongData) return false;
+        if (offset == streams->LongData) streams->LongData += ConstantLength(offset);
+      }
+    }
+    return true;
+  }
+
+  // The bytes of the constant at `offset` of "LDS", header included; 0 when
+  // it does not fit (the listing then refuses it).
+  uint32_t ConstantLength(uint32_t offset) const {
+    const TSectionView* lds = FindSection("LDS");
+    if (lds == nullptr || uint64_t(offset) + 16 > lds->Size) return 0;
+    const uint8_t* item = image_ + lds->Offset + offset;
+    const uint64_t length = 16 + uint64_t(U32(item + 4)) * U32(item);
+    return length <= lds->Size - offset ? uint32_t(length) : 0;
+  }
+
+  bool DecodeCode() {
+    code_.assign(sections_.size(), {});
+    for (size_t k = 0; k < sections_.size(); ++k) {
+      const TSectionView& s = sections_[k];
+      if ((s.Flags & kCodeFlag) == 0) continue;
+      uint32_t pos = s.Offset;
+      const uint32_t end = s.Offset + s.Size;
+      while (pos < end) {
+        TInstruction instruction{};
+        if (!ReadInstruction(pos, end, &instruction)) return false;
+        for (uint32_t at = instruction.Offset + 1; at < pos; ++at) instructionInside_.push_back(at);
+        code_[k].push_back(std::move(instruction));
+      }
     }
     return true;
   }
@@ -190,26 +328,15 @@ class TDisassembler {
     return true;
   }
 
-  bool WriteCode(const TSectionView& s) {
-    uint32_t pos = s.Offset;
-    const uint32_t end = s.Offset + s.Size;
-    while (pos < end) {
-      PlaceLabels(pos);
-      TInstruction instruction{};
-      if (!ReadInstruction(pos, end, &instruction)) return false;
-      std::string statement = instruction.Command->Name;
-      for (size_t p = 0; p < instruction.Params.size(); ++p) {
-        std::string text;
-        if (!ParamText(instruction, p, &text)) return false;
-        statement += " " + text;
-      }
-      Line(statement, instruction.Offset);
+  bool WriteInstruction(const TInstruction& instruction) {
+    PlaceLabels(instruction.Offset);
+    std::string statement = instruction.Command->Name;
+    for (size_t p = 0; p < instruction.Params.size(); ++p) {
+      std::string text;
+      if (!ParamText(instruction, p, &text)) return false;
+      statement += " " + text;
     }
-    for (uint32_t at = s.Offset + 1; at < end; ++at) {
-      if (labels_.count(at) && !placed_.count(at)) {
-        return Fail(Format("a label slot points into the instruction around 0x%X", at));
-      }
-    }
+    Line(statement, instruction.Offset);
     return true;
   }
 
@@ -424,6 +551,9 @@ class TDisassembler {
   const TListingKeywords& keywords_;
   std::vector<TSectionView> sections_;
   std::set<uint32_t> slots_;
+  std::map<uint32_t, uint32_t> slotIndex_;       // label slot -> its entry in "JTS"
+  std::vector<std::vector<TInstruction>> code_;  // by section
+  std::vector<uint32_t> instructionInside_;      // offsets inside instructions
   std::map<uint32_t, std::string> labels_;
   std::set<uint32_t> placed_;
   std::string out_;

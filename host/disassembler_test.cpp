@@ -158,6 +158,34 @@ TEST_F(Disassembly, EveryLiteralFormAndLabelPlacement) {
   }
 }
 
+// A script that goes back to a section it left fills the constants and the
+// label slots in an order that sections listed one after the other would not
+// give back.
+TEST_F(Disassembly, StatementsOfSectionsLeftAndReturnedTo) {
+  const std::string source =
+      "GlobalsAlloc 1 .\n"
+      "TextSet 0 \"first\"\n"
+      "GosubSection 'SUB'\n"
+      "SECTION DATA TABLE\n"
+      "&DB 1 2\n"
+      "SECTION CODE SUB\n"
+      "^sub\n"
+      "TextSet 0 \"second\"\n"
+      "Switch 0 0 ^sub ^GCS.back .\n"
+      "Return\n"
+      "SECTION CODE GCS\n"
+      "^back\n"
+      "TextSet 0 \"third\"\n"
+      "TextSet 0 \"first\"\n"
+      "Switch 0 0 ^back ^SUB.sub .\n"
+      "Exit 0\n";
+  uint32_t result = 0;
+  std::vector<uint8_t> image = CompileText(source, &result);
+  ASSERT_EQ(result, 0u);
+  std::string listing = ExpectRoundTrip(image, "sections returned to");
+  EXPECT_NE(listing.find("SECTION CODE GCS"), std::string::npos) << listing;
+}
+
 TEST_F(Disassembly, ImagesWithoutSourceFormAreRefused) {
   uint32_t result = 0;
   std::vector<uint8_t> image = CompileText("SetDWORD 0 70000\n", &result);
