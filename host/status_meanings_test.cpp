@@ -9,6 +9,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -18,18 +19,19 @@ struct THeaderCode {
   std::string Comment;
 };
 
-// Enumerators "kPrefixName = N,  // comment" of a header.
+// Enumerators "kPrefixName = N,  // comment" of a header, where the
+// formatter may have put the value on a line of its own.
 std::map<std::string, THeaderCode> HeaderCodes(const std::string& file, const std::string& prefix) {
   std::ifstream in(std::string(ZORVAT_SOURCE_DIR) + "/" + file);
   EXPECT_TRUE(in.good()) << file;
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string source = text.str();
   std::map<std::string, THeaderCode> codes;
-  std::regex row("^\\s*(" + prefix + "\\w+) = (\\d+),\\s*(?://\\s*(.*))?$");
-  std::string line;
-  while (std::getline(in, line)) {
-    std::smatch m;
-    if (std::regex_match(line, m, row)) {
-      codes[m[1]] = {uint32_t(std::stoul(m[2])), m[3]};
-    }
+  std::regex row("(" + prefix + "\\w+)\\s*=\\s*(\\d+),[ \\t]*(?://[ \\t]*([^\\n]*))?");
+  for (auto m = std::sregex_iterator(source.begin(), source.end(), row);
+       m != std::sregex_iterator(); ++m) {
+    codes[(*m)[1]] = {uint32_t(std::stoul((*m)[2])), (*m)[3]};
   }
   return codes;
 }
