@@ -62,7 +62,10 @@ uint32_t PlatformMessageBeep(uint32_t type);
 struct TCalendarTime {
   uint16_t Year, Month, DayOfWeek, Day, Hour, Minute, Second, Milliseconds;
 };
-// False when the date is not one the platform accepts.
+// A Gregorian date from 1601 to 30827 with a time of day (the day of the week
+// is not looked at). Both conversions below refuse any other.
+bool IsValidCalendarTime(const TCalendarTime& time);
+// False when the date is not a valid calendar time.
 bool PlatformCalendarToFileTime(const TCalendarTime& time, uint64_t* fileTime);
 bool PlatformFileTimeToCalendar(uint64_t fileTime, TCalendarTime* time);
 

@@ -81,15 +81,6 @@ TMessageBoxObserver gMessageBoxObserver = nullptr;
 constexpr uint64_t kTicksPerDay = 864000000000ull;
 constexpr int64_t kDaysFrom1601To1970 = 134774;
 
-bool IsLeap(int y) {
-  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int DaysInMonth(int y, int m) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
-
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian).
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
@@ -232,11 +223,7 @@ int32_t PlatformMessageBox(uint32_t owner, const char16_t* text, const char16_t*
 }
 
 bool PlatformCalendarToFileTime(const TCalendarTime& t, uint64_t* fileTime) {
-  if (t.Year < 1601 || t.Year > 30827 || t.Month < 1 || t.Month > 12 || t.Day < 1 ||
-      t.Day > DaysInMonth(t.Year, t.Month) || t.Hour > 23 || t.Minute > 59 || t.Second > 59 ||
-      t.Milliseconds > 999) {
-    return false;
-  }
+  if (!IsValidCalendarTime(t)) return false;
   int64_t days = DaysFromCivil(t.Year, t.Month, t.Day) + kDaysFrom1601To1970;
   uint64_t ms = ((uint64_t(t.Hour) * 60 + t.Minute) * 60 + t.Second) * 1000 + t.Milliseconds;
   *fileTime = uint64_t(days) * kTicksPerDay + ms * 10000;

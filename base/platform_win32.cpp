@@ -147,6 +147,7 @@ int32_t PlatformMessageBox(uint32_t owner, const char16_t* text, const char16_t*
 }
 
 bool PlatformCalendarToFileTime(const TCalendarTime& time, uint64_t* fileTime) {
+  if (!IsValidCalendarTime(time)) return false;
   SYSTEMTIME st = {time.Year, time.Month,  time.DayOfWeek, time.Day,
                    time.Hour, time.Minute, time.Second,    time.Milliseconds};
   FILETIME ft;

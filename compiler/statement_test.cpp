@@ -87,6 +87,10 @@ TEST_F(Statement, DateLiteral) {
   EXPECT_EQ(Code("PutInt #31.12.2020,"), kCompileBadDate);
   EXPECT_EQ(Code("PutInt #31.12.2020,1:2:3.4x"), kCompileBadDate);
   EXPECT_EQ(Code("PutInt #30.2.2021"), kCompileBadDate);
+  // 29 February only in leap years, in both builds alike.
+  EXPECT_EQ(Code("PutInt #29.2.2021"), kCompileBadDate);
+  EXPECT_EQ(Code("PutInt #29.2.1900"), kCompileBadDate);
+  EXPECT_EQ(Code("PutInt #29.2.2000"), kCompileOk);
   EXPECT_EQ(Code("PutInt #65537.1.2021"), kCompileBadDate);  // not cut to day 1
   EXPECT_EQ(Code("PutDword #1.1.2000"), kCompileKindNotAllowed);
 }
