@@ -29,7 +29,7 @@ double RunOnce(const TGrowArray<uint8_t>& compiled, TStatus* status) {
   *status = InitContext(&context, image.data(), uint32_t(image.size()));
   if (*status == 0) *status = PrepareImage(&context);
   if (*status != 0) return -1;
-  context.ActionAfterError = 0;
+  context.ActionAfterError = kErrorPolicyStop;
   auto start = std::chrono::steady_clock::now();
   *status = ExecuteByteCode(&context, "GCS");
   std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;

@@ -364,7 +364,7 @@ int RunImage(const TArguments& args) {
   static TScriptContextRecord record{};
   TScriptContext* context = reinterpret_cast<TScriptContext*>(&record);
   TStatus status = runtime.InitContext(context, bytes, length);
-  if (!args.Box) record.ActionAfterError = 0;
+  if (!args.Box) record.ActionAfterError = ZV_ERROR_POLICY_STOP;
   if (status == kStatusOk) status = runtime.CompileScript(context);
   if (status != kStatusOk) {
     std::fprintf(stderr, "zorvat: %ls: the image does not prepare: status %u at offset 0x%X\n",

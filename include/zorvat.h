@@ -77,6 +77,13 @@ typedef struct TScriptContextRecord {
   uint32_t RuntimeReserved3[2];
 } TScriptContextRecord;
 
+/* ActionAfterError (runtime setting 3): what follows a command that failed.
+ * Any value above 2 ignores the error and goes on with the next command. */
+#define ZV_ERROR_POLICY_STOP 0         /* the run ends with the command's status */
+#define ZV_ERROR_POLICY_SHOW_BOX 1     /* the same, after the error box (the default) */
+#define ZV_ERROR_POLICY_CALL_HANDLER 2 /* the error handler is called, if one is set */
+#define ZV_ERROR_POLICY_IGNORE 3
+
 /* "KernelVersion": the runtime's version. */
 typedef int32_t(ZV_STDCALL* TZvKernelVersion)(void);
 /* "LoadAndExecute": reads the image from the end of the file, checks,

@@ -38,7 +38,7 @@ class Script {
   TScriptContext* Load() {
     W().Cmd(kSetInt).Default().End();
     loaded_ = std::make_unique<LoadedImage>(b_.Build());
-    loaded_->context.ActionAfterError = 0;
+    loaded_->context.ActionAfterError = kErrorPolicyStop;
     return &loaded_->context;
   }
   TStatus Run() {

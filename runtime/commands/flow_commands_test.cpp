@@ -50,7 +50,7 @@ struct Program {
 TStatus RunQuietly(Program& p, const char* section = "GCS") {
   static std::unique_ptr<LoadedImage> keep;
   keep = std::make_unique<LoadedImage>(p.Build());
-  keep->context.ActionAfterError = 0;
+  keep->context.ActionAfterError = kErrorPolicyStop;
   return keep->Run(section);
 }
 
@@ -86,7 +86,7 @@ TEST(Flow, ReturnDropStoresTheDroppedPosition) {
   p.Code("GCS").Cmd(kExit).Var(0);
   Bytes image = p.Build();
   LoadedImage l(image);
-  l.context.ActionAfterError = 3;  // go on after the failing drop
+  l.context.ActionAfterError = kErrorPolicyIgnore;  // go on after the failing drop
   const uint32_t back = p.b.OffsetOf("GCS") + p.labels["back"].second;
   EXPECT_EQ(l.Run(), back);  // the second drop found the stack empty and was ignored
   EXPECT_EQ(l.context.CallStack.Count, 0u);
@@ -217,7 +217,7 @@ TEST(Flow, SectionListFiltersByFlag) {
   p.Code("GCS").Cmd(kGlobalsCount).Default();  // stop with the variables in place
   Bytes image = p.Build();
   LoadedImage l(image);
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   ASSERT_EQ(l.Run(), kStatusBadParam);
   PArrayHeader all = ResolveVar(&l.context, 0)->UA;
   PArrayHeader code = ResolveVar(&l.context, 1)->UA;
@@ -254,7 +254,7 @@ TEST(Flow, CommandLineAndWait) {
   p.Code("GCS").Cmd(kGlobalsCount).Default();
   Bytes image = p.Build();
   LoadedImage l(image);
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   ASSERT_EQ(l.Run(), kStatusBadParam);
   TZorvatVariable* line = ResolveVar(&l.context, 0);
   ASSERT_EQ(line->VarType, vtUnicodeString);
@@ -284,7 +284,7 @@ TEST(Message, ShowStoresTheAnswer) {
     image = b.Build();
   }
   LoadedImage l(image);
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(l.Run(), 6u);
   std::vector<RecordedBox> shown = boxes.Boxes(1);
   ASSERT_EQ(shown.size(), 1u);
@@ -309,7 +309,7 @@ TEST(Message, ShowWithoutATextFailsAndShowsNothing) {
   ImageBuilder b;
   CodeWriter(b.Add("GCS", 1)).Cmd(kMessageShow).Default().End().Cmd(kExit).Byte(0);
   LoadedImage l(b.Build());
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(l.Run(), kStatusBadParam);
   EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -318,7 +318,7 @@ TEST(Message, BeepIgnoresAnUnusableType) {
   ImageBuilder b;
   CodeWriter(b.Add("GCS", 1)).Cmd(kSoundBeep).Ext(1.0L).Cmd(kSoundBeep).End().Cmd(kExit).Byte(0);
   LoadedImage l(b.Build());
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(l.Run(), kStatusOk);
 }
 

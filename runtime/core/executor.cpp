@@ -32,7 +32,7 @@ TStatus StopRun(TScriptContext* c, TStatus status, uint32_t at) {
   c->ScriptErrorCode = int32_t(status);
   c->Error_At = at;
   c->ExitFlag = true;
-  if (c->ActionAfterError == 1) ShowScriptError(c);
+  if (c->ActionAfterError == kErrorPolicyShowBox) ShowScriptError(c);
   return status;
 }
 
@@ -67,14 +67,14 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
   c->Error_At = at;
   if (IsFatal(status)) return StopRun(c, status, at);
   switch (c->ActionAfterError) {
-    case 0:
+    case kErrorPolicyStop:
       c->ExitFlag = true;
       break;
-    case 1:
+    case kErrorPolicyShowBox:
       c->ExitFlag = true;
       ShowScriptError(c);
       break;
-    case 2:
+    case kErrorPolicyCallHandler:
       if (c->OnErrorGoto != 0) {
         // A handler that cannot be called leaves nowhere sound to go on.
         TStatus call = CallTo(c, c->OnErrorGoto);
@@ -82,7 +82,7 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
       }
       break;
     default:
-      break;  // the error is ignored
+      break;  // kErrorPolicyIgnore and above: the error is ignored
   }
   return status;
 }

@@ -54,7 +54,7 @@ TEST(Executor, NonZeroExitShowsTheErrorBoxUnderPolicy1) {
 TEST(Executor, Policy0StopsSilently) {
   BoxRecorder boxes;
   LoadedImage l(OneSection([](CodeWriter& w) { w.Cmd(kExit).Byte(7); }));
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(l.Run(), 7u);
   EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -72,7 +72,7 @@ TEST(Executor, ExitCodeComesFromAVariable) {
     w.Cmd(kSetDWORD).Byte(0).DWord(0xDEADBEEF);
     w.Cmd(kExit).Var(0);
   }));
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(l.Run(), 0xDEADBEEFu);
   EXPECT_EQ(l.context.StackFrames.Count, 0u);  // exit released the frames
 }
@@ -82,7 +82,7 @@ TEST(Executor, UnusableExitCodeFailsWith102AfterReleasingFrames) {
     w.Cmd(kExit).Ext(1.0L);
     w.Cmd(kExit).Byte(3);
   }));
-  l.context.ActionAfterError = 3;  // ignore errors: the second exit runs
+  l.context.ActionAfterError = kErrorPolicyIgnore;  // ignore errors: the second exit runs
   EXPECT_EQ(l.Run(), 3u);
 }
 
@@ -95,7 +95,7 @@ TEST(Executor, ErrorHandlerGetsControlWithTheReturnPosition) {
   w.Cmd(kExit).Byte(1);
   CodeWriter(b.Add("ERR", 1)).Cmd(kExit).Byte(9);
   LoadedImage l(b.Build());
-  l.context.ActionAfterError = 2;
+  l.context.ActionAfterError = kErrorPolicyCallHandler;
   l.context.OnErrorGoto = b.OffsetOf("ERR");
   EXPECT_EQ(l.Run(), 9u);
   ASSERT_GE(l.context.CallStack.Count, 1u);
@@ -122,7 +122,7 @@ TEST(Executor, HandlerThatStopsReadingEarlyIsSteppedOver) {
     w.Cmd(kGlobalsAlloc).Ext(2.0L).DWord(0x0000000F);
     w.Cmd(kExit).Byte(5);
   }));
-  l.context.ActionAfterError = 3;
+  l.context.ActionAfterError = kErrorPolicyIgnore;
   EXPECT_EQ(l.Run(), 5u);
 }
 
@@ -184,14 +184,14 @@ TEST(Executor, JumpsLandOnlyOnInstructionStarts) {
   EXPECT_EQ(l.context.CodeEnd, b.OffsetOf("B") + 6);
   EXPECT_EQ(l.context.CallStack.Items[0], gcs);
   l.context.ExitFlag = false;
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(ExecuteStep(&l.context), 6u);
 }
 
 TEST(Executor, ErrorHandlerOutsideTheCodeStopsTheRun) {
   LoadedImage l(
       OneSection([](CodeWriter& w) { w.Cmd(kFramePop).Cmd(kFramePop).Cmd(kExit).Byte(0); }));
-  l.context.ActionAfterError = 2;
+  l.context.ActionAfterError = kErrorPolicyCallHandler;
   l.context.OnErrorGoto = 3;
   EXPECT_EQ(l.Run(), kStatusBadJumpTarget);
 }
@@ -205,10 +205,10 @@ TEST(Executor, CommandsNotBuiltFailLoudlyAndAreSteppedOver) {
   ImageBuilder b;
   CodeWriter(b.Add("GCS", 1)).Cmd(code).DWord(12345).Cmd(kExit).Byte(2);
   LoadedImage l(b.Build());
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(l.Run(), kStatusNotBuilt);
   LoadedImage ignoring(b.Build());
-  ignoring.context.ActionAfterError = 3;
+  ignoring.context.ActionAfterError = kErrorPolicyIgnore;
   EXPECT_EQ(ignoring.Run(), 2u);
 }
 
@@ -246,14 +246,14 @@ TEST(Executor, FreeVarsPastTheFrameLength) {
   l.StandAt(uint32_t(l.context.SectionIndex[0].SectionPtr - l.context.ScriptStart));
   ASSERT_EQ(ExecuteStep(&l.context), kStatusOk);
   EXPECT_EQ(l.context.StackFrames.Items[0].Count, 3u);
-  l.context.ActionAfterError = 3;
+  l.context.ActionAfterError = kErrorPolicyIgnore;
   EXPECT_EQ(ExecuteStep(&l.context), kStatusVarCountError);
   EXPECT_EQ(l.context.StackFrames.Items[0].Count, 0u);
 }
 
 TEST(Executor, AllocationOfZeroVariablesFails) {
   LoadedImage l(OneSection([](CodeWriter& w) { w.Cmd(kGlobalsAlloc).Byte(0).End(); }));
-  l.context.ActionAfterError = 0;
+  l.context.ActionAfterError = kErrorPolicyStop;
   EXPECT_EQ(l.Run(), kStatusVarCountError);
 }
 

@@ -9,6 +9,7 @@
 #include "base/grow_array.h"
 #include "base/status.h"
 #include "base/value_kinds.h"
+#include "include/zorvat.h"
 #include "runtime/values/unified_array.h"
 
 // A status is 0 for success; the codes are listed in base/status.h.
@@ -91,8 +92,15 @@ struct TScriptContext {
   uint32_t CodeEnd;
 };
 
+// What follows a command that failed (ActionAfterError); every value above
+// kErrorPolicyCallHandler ignores the error, as kErrorPolicyIgnore does.
+constexpr uint32_t kErrorPolicyStop = ZV_ERROR_POLICY_STOP;
+constexpr uint32_t kErrorPolicyShowBox = ZV_ERROR_POLICY_SHOW_BOX;
+constexpr uint32_t kErrorPolicyCallHandler = ZV_ERROR_POLICY_CALL_HANDLER;
+constexpr uint32_t kErrorPolicyIgnore = ZV_ERROR_POLICY_IGNORE;
+
 // The initial values of the settings, as InitContext sets them.
-constexpr uint32_t kDefaultActionAfterError = 1;
+constexpr uint32_t kDefaultActionAfterError = ZV_ERROR_POLICY_SHOW_BOX;
 constexpr uint32_t kDefaultFileDialogBufferSize = 0x8000;
 constexpr uint32_t kDefaultKeyPressTime = 50;
 constexpr uint32_t kDefaultSendMsgTimeout = 500;

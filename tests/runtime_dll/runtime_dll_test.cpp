@@ -81,7 +81,7 @@ struct ThreeStepRun {
     EXPECT_EQ(
         runtime.Get<TZvInitContext>("InitContext")(&context, image.data(), uint32_t(image.size())),
         0u);
-    context.ActionAfterError = 0;
+    context.ActionAfterError = kErrorPolicyStop;
     EXPECT_EQ(runtime.Get<TZvCompileScript>("CompileScript")(&context), 0u);
     EXPECT_EQ(runtime.Get<TZvExecuteByteCode>("ExecuteByteCode")(&context, "GCS"), kStatusBadParam);
   }

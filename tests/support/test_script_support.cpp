@@ -43,7 +43,7 @@ CompiledScript::CompiledScript(const std::string& source) {
     return;
   }
   image_ = std::make_unique<LoadedImage>(compiled.Image());
-  image_->context.ActionAfterError = 0;
+  image_->context.ActionAfterError = kErrorPolicyStop;
 }
 
 TStatus CompiledScript::Run() {

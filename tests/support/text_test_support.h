@@ -91,7 +91,7 @@ class TextScript {
     sentinel_ = uint32_t(gcs_.size());
     W().Cmd(kSetDWORD).Default().End();
     loaded_ = std::make_unique<LoadedImage>(b_.Build());
-    loaded_->context.ActionAfterError = 0;
+    loaded_->context.ActionAfterError = kErrorPolicyStop;
     return &loaded_->context;
   }
   // Loads the image with `n` global variables already in place, for values
