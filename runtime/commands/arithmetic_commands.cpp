@@ -196,13 +196,13 @@ constexpr TOperation<TExtended> kFloatOps[kOpCount] = {
 };
 
 // An operand is read in the target's kind; a missing one counts as 1.
-uint32_t FetchOperand(TScriptContext* context, uint8_t* status, uint32_t) {
+uint32_t FetchOperand(TScriptContext* context, TFetchStatus* status, uint32_t) {
   return FetchDWORD(context, status, 1);
 }
-int64_t FetchOperand(TScriptContext* context, uint8_t* status, int64_t) {
+int64_t FetchOperand(TScriptContext* context, TFetchStatus* status, int64_t) {
   return FetchInt64(context, status, 1);
 }
-TExtended FetchOperand(TScriptContext* context, uint8_t* status, TExtended) {
+TExtended FetchOperand(TScriptContext* context, TFetchStatus* status, TExtended) {
   return FetchExtended(context, status, 1);
 }
 
@@ -212,7 +212,7 @@ template <typename T>
 TStatus ApplyOperands(TScriptContext* context, TOperation<T> apply, uint32_t operands, T* value) {
   if (operands == 0) return apply(value, T(1));
   for (uint32_t i = 0; i < operands; ++i) {
-    uint8_t status;
+    TFetchStatus status;
     const T operand = FetchOperand(context, &status, T());
     if (status == kFetchUnusable) return kStatusWrongKind;
     const TStatus result = apply(value, operand);
@@ -318,7 +318,7 @@ TStatus IntToDigits(TScriptContext* context, TDigitsAs form) {
   uint32_t source, target;
   if (FetchRequiredDWORD(context, &source) != kStatusOk) return kStatusBadParam;
   if (FetchRequiredDWORD(context, &target) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const bool isSigned = FetchDWORD(context, &status, 1) != 0;
   if (status == kFetchUnusable) return kStatusBadParam;
   uint32_t radix = 10;
@@ -350,13 +350,6 @@ bool RangeExists(TScriptContext* context, uint32_t first, int64_t count, uint32_
 
 // ---- Arrays and items ----
 
-// A result variable that may be omitted: then it is `fallback`. 0, or 102.
-TStatus ResultVariable(TScriptContext* context, uint32_t fallback, uint32_t* reference) {
-  uint8_t status;
-  *reference = FetchDWORD(context, &status, fallback);
-  return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
-}
-
 enum TItemValue : uint8_t { kDWORDValue, kIntegerValue, kFloatValue };
 
 // What the item commands of one kind work on.
@@ -373,8 +366,8 @@ constexpr TItemKind kByteItem{vtBinBlock, 1, kDWORDValue};
 constexpr TItemKind kUnitItem{vtUnicodeString, 2, kDWORDValue};
 
 // Fetches a value (default 0) in the item's kind as the item's bytes.
-uint8_t FetchItemBytes(TScriptContext* context, const TItemKind& kind, uint8_t* item) {
-  uint8_t status = kFetchValue;
+TFetchStatus FetchItemBytes(TScriptContext* context, const TItemKind& kind, uint8_t* item) {
+  TFetchStatus status = kFetchValue;
   uint8_t value[16] = {};
   switch (kind.Value) {
     case kDWORDValue:
@@ -409,11 +402,11 @@ TStatus StoreItem(TScriptContext* context, uint32_t reference, const TItemKind& 
 TStatus NewArray(TScriptContext* context, const TItemKind& kind) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t count = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   uint8_t fill[kExtendedBytes];
-  uint8_t fillStatus = kFetchEnd;
+  TFetchStatus fillStatus = kFetchEnd;
   if (status != kFetchEnd) fillStatus = FetchItemBytes(context, kind, fill);
   if (fillStatus == kFetchUnusable) return kStatusBadParam;
   PArrayHeader array = UA_New(count, kind.Width);
@@ -431,7 +424,7 @@ TStatus NewArray(TScriptContext* context, const TItemKind& kind) {
 TStatus SetItem(TScriptContext* context, const TItemKind& kind) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t index = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   uint8_t value[kExtendedBytes] = {};
@@ -453,7 +446,7 @@ TStatus FetchGetterParams(TScriptContext* context, uint32_t* reference, uint32_t
                           uint32_t* target) {
   if (FetchRequiredDWORD(context, reference) != kStatusOk) return kStatusBadParam;
   if (FetchRequiredDWORD(context, index) != kStatusOk) return kStatusBadParam;
-  return ResultVariable(context, *reference, target);
+  return FetchDWORDOr(context, *reference, target);
 }
 
 TStatus GetItem(TScriptContext* context, const TItemKind& kind) {
@@ -498,7 +491,7 @@ TStatus GetListItem(TScriptContext* context, TVarType listKind, TVarType itemKin
 TStatus CmdSetInt(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const int64_t value = FetchInt64(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   return Var_StoreInteger(context, reference, value);
@@ -507,7 +500,7 @@ TStatus CmdSetInt(TScriptContext* context) {
 TStatus CmdSetFloat(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const TExtended value = FetchExtended(context, &status, 0);
   if (status != kFetchValue) return kStatusBadParam;
   return Var_StoreFloat(context, reference, value);
@@ -518,7 +511,7 @@ TStatus CmdSetFloat(TScriptContext* context) {
 TStatus CmdSetBlock(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   PArrayHeader source = FetchBinBlock(context, &status);
   if (status == kFetchUnusable) return kStatusBadParam;
   PArrayHeader block = BB_Clone(status == kFetchValue ? source : BB_Empty());
@@ -533,7 +526,7 @@ TStatus CmdSetBlock(TScriptContext* context) {
 TStatus CmdVarFree(TScriptContext* context) {
   uint32_t first;
   if (FetchRequiredDWORD(context, &first) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const int64_t count = FetchInt64(context, &status, 1);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (count == 0) return kStatusVarCountError;
@@ -595,7 +588,7 @@ TStatus CmdVarMin(TScriptContext* context) {
 TStatus CmdItemCount(TScriptContext* context) {
   uint32_t reference, target;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  if (ResultVariable(context, reference, &target) != kStatusOk) return kStatusBadParam;
+  if (FetchDWORDOr(context, reference, &target) != kStatusOk) return kStatusBadParam;
   const TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
   if (!VarKindHasItems(v->VarType)) return kStatusNoItems;

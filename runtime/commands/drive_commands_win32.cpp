@@ -37,7 +37,7 @@ TStatus Attributes(TScriptContext* context, bool folder, bool set) {
   TStatus status = path.Fetch(context);
   uint32_t value = 0;
   if (set) {
-    uint8_t fetched;
+    TFetchStatus fetched;
     value = FetchDWORD(context, &fetched, FILE_ATTRIBUTE_NORMAL);
     if (status == kStatusOk && fetched == kFetchUnusable) status = kStatusBadParam;
   } else if (status == kStatusOk) {
@@ -58,7 +58,7 @@ TStatus Attributes(TScriptContext* context, bool folder, bool set) {
 TStatus ConvertFileTime(TScriptContext* context, bool toUtc) {
   uint32_t source;
   if (FetchRequiredDWORD(context, &source) != kStatusOk) return kStatusBadParam;
-  uint8_t fetched;
+  TFetchStatus fetched;
   const uint32_t result = FetchDWORD(context, &fetched, source);
   if (fetched == kFetchUnusable) return kStatusBadParam;
   const TZorvatVariable* v = ResolveVar(context, source);
@@ -110,7 +110,7 @@ TStatus CmdDriveGetType(TScriptContext* context) {
 
 TStatus CmdSpecialFolderByName(TScriptContext* context) {
   TFetchedText name;
-  const uint8_t fetched = name.Fetch(context);
+  const TFetchStatus fetched = name.Fetch(context);
   if (fetched == kFetchUnusable) return kStatusBadParam;
   uint32_t result;
   if (FetchRequiredDWORD(context, &result) != kStatusOk) return kStatusBadParam;

@@ -199,7 +199,7 @@ TStatus Search(TScriptContext* context, bool includeFiles) {
   TSearch s;
   s.Context = context;
   s.IncludeFiles = includeFiles;
-  uint8_t fetched;
+  TFetchStatus fetched;
   if (status == kStatusOk) status = FetchOptionalResult(context, &s.Lists[kNames]);
   s.FullPaths = FetchDWORD(context, &fetched, 1) != 0;
   if (status == kStatusOk && fetched == kFetchUnusable) status = kStatusBadParam;
@@ -402,7 +402,7 @@ TStatus CmdFileSearch(TScriptContext* context) {
 TStatus CmdFolderDelete(TScriptContext* context) {
   TFetchedPath path;
   TStatus status = path.Fetch(context);
-  uint8_t fetched;
+  TFetchStatus fetched;
   const uint32_t flags = FetchDWORD(context, &fetched, 7);
   if (status == kStatusOk && fetched == kFetchUnusable) status = kStatusBadParam;
   if (status != kStatusOk) return status;

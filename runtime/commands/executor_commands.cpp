@@ -26,7 +26,7 @@ TStatus CmdZeroCodeTrap(TScriptContext* context) {
 }
 
 TStatus CmdExit(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   uint32_t code = FetchDWORD(context, &status, 0);
   ReleaseFrames(context);
   RestoreSystemTime();

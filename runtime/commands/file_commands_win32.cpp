@@ -35,7 +35,7 @@ TStatus FetchCopyParams(TScriptContext* context, TFetchedPath* source, TFetchedP
                         bool* overwrite) {
   TStatus status = source->Fetch(context);
   if (status == kStatusOk) status = target->Fetch(context);
-  uint8_t fetched;
+  TFetchStatus fetched;
   *overwrite = FetchDWORD(context, &fetched, 1) != 0;
   if (status == kStatusOk && fetched == kFetchUnusable) status = kStatusBadParam;
   return status;
@@ -134,7 +134,7 @@ bool SeekFromStart(TScriptContext* context, HANDLE file, int64_t offset) {
 TStatus ReadValue(TScriptContext* context, void* buffer, DWORD size, uint32_t* reference) {
   HANDLE file = INVALID_HANDLE_VALUE;
   if (FetchHandleVariable(context, &file) != kStatusOk) return kStatusReadFailed;
-  if (FetchResultVariable(context, reference) != kStatusOk) return kStatusReadFailed;
+  if (FetchRequiredDWORD(context, reference) != kStatusOk) return kStatusReadFailed;
   if (ResolveVar(context, *reference) == nullptr) return kStatusReadFailed;
   return ReadExactly(context, file, buffer, size) ? kStatusOk : kStatusReadFailed;
 }
@@ -261,7 +261,7 @@ TStatus PatchOrCompare(TScriptContext* context, TPatchMode mode) {
   TStatus status = FetchHandleVariable(context, &target);
   uint32_t result = 0;
   if (status == kStatusOk && IsCompare(mode)) {
-    status = FetchResultVariable(context, &result);
+    status = FetchRequiredDWORD(context, &result);
     if (status == kStatusOk && ResolveVar(context, result) == nullptr) {
       status = kStatusNoSuchVariable;
     }
@@ -275,7 +275,7 @@ TStatus PatchOrCompare(TScriptContext* context, TPatchMode mode) {
   // others; every other failure ends the walk.
   const uint32_t pairs = status == kStatusOk ? remaining / 2 : 0;
   for (uint32_t i = 0; i < pairs; ++i) {
-    uint8_t offsetStatus, byteStatus;
+    TFetchStatus offsetStatus, byteStatus;
     const int64_t offset = FetchInt64(context, &offsetStatus, 0);
     const int64_t byte = FetchInt64(context, &byteStatus, 0);
     if (offsetStatus != kFetchValue || byteStatus != kFetchValue) {
@@ -298,7 +298,7 @@ TStatus PatchOrCompare(TScriptContext* context, TPatchMode mode) {
 
 // Optional 64-bit time parameter: given, or left unchanged.
 TStatus FetchOptionalTime(TScriptContext* context, FILETIME* time, bool* given) {
-  uint8_t status;
+  TFetchStatus status;
   const int64_t value = FetchInt64(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   *given = status == kFetchValue;
@@ -359,7 +359,7 @@ TStatus TestPath(TScriptContext* context, bool directory) {
   TFetchedPath path;
   TStatus status = path.Fetch(context);
   uint32_t result = 0;
-  if (status == kStatusOk) status = FetchResultVariable(context, &result);
+  if (status == kStatusOk) status = FetchRequiredDWORD(context, &result);
   if (status != kStatusOk) return status;
   const bool found = directory ? IsExistingDirectory(context, path) : IsExistingFile(context, path);
   return Var_StoreDWORD(context, result, found ? 1 : 0);
@@ -394,7 +394,7 @@ TStatus CmdFileMove(TScriptContext* context) {
 TStatus CmdFileDelete(TScriptContext* context) {
   TFetchedPath path;
   TStatus status = path.Fetch(context);
-  uint8_t fetched;
+  TFetchStatus fetched;
   const bool clearAttributes = FetchDWORD(context, &fetched, 0) != 0;
   if (status == kStatusOk && fetched == kFetchUnusable) status = kStatusBadParam;
   if (status != kStatusOk) return status;
@@ -417,7 +417,7 @@ TStatus CmdDirectoryExists(TScriptContext* context) {
 
 TStatus CmdCurrentDirGet(TScriptContext* context) {
   uint32_t result;
-  if (FetchResultVariable(context, &result) != kStatusOk) return kStatusBadParam;
+  if (FetchRequiredDWORD(context, &result) != kStatusOk) return kStatusBadParam;
   DWORD length = RecordedCall(context, [] { return GetCurrentDirectoryW(0, nullptr); });
   if (length == 0) return kStatusCurrentDirGetFailed;
   std::wstring folder(length, L'\0');
@@ -439,13 +439,13 @@ TStatus CmdFileOpen(TScriptContext* context) {
   TFetchedPath path;
   TStatus status = path.Fetch(context);
   uint32_t result = 0;
-  if (status == kStatusOk) status = FetchResultVariable(context, &result);
-  uint8_t fetched[4];
+  if (status == kStatusOk) status = FetchRequiredDWORD(context, &result);
+  TFetchStatus fetched[4];
   const DWORD disposition = FetchDWORD(context, &fetched[0], OPEN_EXISTING);
   const DWORD share = FetchDWORD(context, &fetched[1], FILE_SHARE_READ);
   const DWORD flags = FetchDWORD(context, &fetched[2], FILE_ATTRIBUTE_NORMAL);
   const DWORD access = FetchDWORD(context, &fetched[3], GENERIC_READ | GENERIC_WRITE);
-  for (uint8_t f : fetched) {
+  for (TFetchStatus f : fetched) {
     if (status == kStatusOk && f == kFetchUnusable) status = kStatusBadParam;
   }
   if (status != kStatusOk) return status;
@@ -474,7 +474,7 @@ TStatus CmdFileClose(TScriptContext* context) {
 TStatus CmdFileSeek(TScriptContext* context) {
   HANDLE file = INVALID_HANDLE_VALUE;
   TStatus status = FetchHandleVariable(context, &file);
-  uint8_t fetched[2];
+  TFetchStatus fetched[2];
   const int64_t distance = FetchInt64(context, &fetched[0], 0);
   const DWORD method = FetchDWORD(context, &fetched[1], FILE_BEGIN);
   if (status == kStatusOk && (fetched[0] == kFetchUnusable || fetched[1] == kFetchUnusable)) {
@@ -490,7 +490,7 @@ TStatus CmdFileSeek(TScriptContext* context) {
 TStatus CmdFileTruncate(TScriptContext* context) {
   HANDLE file = INVALID_HANDLE_VALUE;
   TStatus status = FetchHandleVariable(context, &file);
-  uint8_t fetched;
+  TFetchStatus fetched;
   const int64_t position = FetchInt64(context, &fetched, 0);
   if (status == kStatusOk && fetched == kFetchUnusable) status = kStatusBadParam;
   if (status != kStatusOk) return status;
@@ -502,7 +502,7 @@ TStatus CmdFileGetSize(TScriptContext* context) {
   HANDLE file = INVALID_HANDLE_VALUE;
   TStatus status = FetchHandleVariable(context, &file);
   uint32_t result = 0;
-  if (status == kStatusOk) status = FetchResultVariable(context, &result);
+  if (status == kStatusOk) status = FetchRequiredDWORD(context, &result);
   if (status != kStatusOk) return status;
   DWORD high = 0;
   const DWORD low = RecordedCall(context, [&] { return GetFileSize(file, &high); });
@@ -526,7 +526,7 @@ TStatus CmdFileWriteByte(TScriptContext* context) {
 TStatus CmdFileWriteBlock(TScriptContext* context) {
   HANDLE file = INVALID_HANDLE_VALUE;
   const TStatus status = FetchHandleVariable(context, &file);
-  uint8_t fetched;
+  TFetchStatus fetched;
   const TArrayHeader* block = FetchBinBlock(context, &fetched);
   if (status != kStatusOk) return status;
   if (fetched == kFetchUnusable) return kStatusBadParam;
@@ -539,7 +539,7 @@ TStatus CmdFileWriteVar(TScriptContext* context) {
   HANDLE file = INVALID_HANDLE_VALUE;
   TStatus status = FetchHandleVariable(context, &file);
   uint32_t reference = 0;
-  if (status == kStatusOk) status = FetchResultVariable(context, &reference);
+  if (status == kStatusOk) status = FetchRequiredDWORD(context, &reference);
   if (status != kStatusOk) return status;
   const TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
@@ -594,7 +594,7 @@ TStatus CmdFileReadBlock(TScriptContext* context) {
   HANDLE file = INVALID_HANDLE_VALUE;
   TStatus status = FetchHandleVariable(context, &file);
   uint32_t result = 0, count = 0;
-  if (status == kStatusOk) status = FetchResultVariable(context, &result);
+  if (status == kStatusOk) status = FetchRequiredDWORD(context, &result);
   if (status == kStatusOk) status = FetchRequiredDWORD(context, &count);
   if (status != kStatusOk) return status;
   if (ResolveVar(context, result) == nullptr) return kStatusNoSuchVariable;

@@ -63,18 +63,13 @@ auto RecordedCall(TScriptContext* context, TCall call) {
 // handle from it: 0; 102 when the parameter is not a variable reference;
 // 101 for a variable of another kind; 1001 for a missing variable.
 inline TStatus FetchHandleVariable(TScriptContext* context, HANDLE* handle) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t reference = FetchDWORD(context, &status, 0);
   if (status != kFetchValue) return kStatusBadParam;
   uint32_t value = 0;
   const TStatus read = GetVarDWORD(context, reference, &value);
   *handle = HandleFromValue(value);
   return read;
-}
-
-// A result variable that must be named: 0 or 102.
-inline TStatus FetchResultVariable(TScriptContext* context, uint32_t* reference) {
-  return FetchRequiredDWORD(context, reference);
 }
 
 inline bool HasWildcards(const wchar_t* path) {

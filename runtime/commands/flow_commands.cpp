@@ -21,7 +21,8 @@ namespace {
 
 // Continues at `address` after the multi-way branch, as a call when `call`.
 // An address given as the default marker only ends the branch.
-TStatus TakeBranch(TScriptContext* context, uint32_t address, uint8_t addressStatus, bool call) {
+TStatus TakeBranch(TScriptContext* context, uint32_t address, TFetchStatus addressStatus,
+                   bool call) {
   if (addressStatus != kFetchValue) return kStatusOk;
   return call ? CallTo(context, address) : JumpTo(context, address);
 }
@@ -41,7 +42,7 @@ TStatus SwitchTo(TScriptContext* context, bool call) {
   const uint32_t n = CountParams(context, context->IP, &end);
   int64_t running = 0;
   for (uint32_t pair = 0; pair < n / 2; ++pair, ++running) {
-    uint8_t valueStatus, addressStatus;
+    TFetchStatus valueStatus, addressStatus;
     const int64_t value = FetchInt64(context, &valueStatus, running);
     const uint32_t address = FetchDWORD(context, &addressStatus, 0);
     if (valueStatus == kFetchUnusable || addressStatus == kFetchUnusable) {
@@ -55,7 +56,7 @@ TStatus SwitchTo(TScriptContext* context, bool call) {
     }
   }
   if (n % 2 == 1) {
-    uint8_t addressStatus;
+    TFetchStatus addressStatus;
     const uint32_t address = FetchDWORD(context, &addressStatus, 0);
     context->IP = end;
     if (addressStatus == kFetchUnusable) return kStatusBadParam;
@@ -68,7 +69,7 @@ TStatus SwitchTo(TScriptContext* context, bool call) {
 // The code section named by a block parameter (compared as a zero-terminated
 // 8-bit name, exactly): 0, 102, 1055 or 1056.
 TStatus FindCodeSection(TScriptContext* context, uint32_t* start) {
-  uint8_t status;
+  TFetchStatus status;
   PArrayHeader name = FetchBinBlock(context, &status);
   if (status != kFetchValue) return kStatusBadParam;
   const char* wanted = reinterpret_cast<const char*>(UA_Data(name));
@@ -154,7 +155,7 @@ bool WriteSetting(TScriptContext* c, uint32_t index, uint32_t value) {
 }  // namespace
 
 TStatus CmdWait(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t milliseconds = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   PlatformSleep(milliseconds);
@@ -180,7 +181,7 @@ TStatus CmdReturn(TScriptContext* context) {
 }
 
 TStatus CmdReturnDrop(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t reference = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   const bool store = status == kFetchValue;
@@ -203,7 +204,7 @@ TStatus CmdSwitchGosub(TScriptContext* context) {
 // The handler is checked when it is set, so that a bad address is reported
 // where it was given rather than at the first error.
 TStatus CmdSetErrorHandler(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t address = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (address != 0 &&
@@ -229,7 +230,7 @@ TStatus CmdGosubSection(TScriptContext* context) {
 TStatus CmdSectionList(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t flag = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   const bool filter = status == kFetchValue;

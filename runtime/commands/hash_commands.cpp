@@ -281,7 +281,7 @@ TStatus CmdFileMd5(TScriptContext* context) {
 
 TStatus CmdDWORDToBytes(TScriptContext* context) {
   return StoreBytesOf(context, [&](uint8_t* bytes, uint32_t* size) {
-    uint8_t status;
+    TFetchStatus status;
     StoreU32(bytes, FetchDWORD(context, &status, 0));
     *size = 4;
     return status == kFetchValue;
@@ -290,7 +290,7 @@ TStatus CmdDWORDToBytes(TScriptContext* context) {
 
 TStatus CmdIntToBytes(TScriptContext* context) {
   return StoreBytesOf(context, [&](uint8_t* bytes, uint32_t* size) {
-    uint8_t status;
+    TFetchStatus status;
     StoreU64(bytes, uint64_t(FetchInt64(context, &status, 0)));
     *size = 8;
     return status == kFetchValue;
@@ -299,7 +299,7 @@ TStatus CmdIntToBytes(TScriptContext* context) {
 
 TStatus CmdFloatToBytes(TScriptContext* context) {
   return StoreBytesOf(context, [&](uint8_t* bytes, uint32_t* size) {
-    uint8_t status;
+    TFetchStatus status;
     StoreExtended(bytes, FetchExtended(context, &status, 0));
     *size = kExtendedBytes;
     return status == kFetchValue;

@@ -62,7 +62,7 @@ struct TKeyList {
 // a parameter that is not an integer.
 TStatus FetchKeys(TScriptContext* context, uint32_t count, TKeyList* list) {
   for (uint32_t i = 0; i < count; ++i) {
-    uint8_t status;
+    TFetchStatus status;
     const int64_t key = FetchInt64(context, &status, 0);
     if (status != kFetchValue) return kStatusBadVarKindForNumber;
     list->Keys[i] = uint8_t(key);
@@ -128,13 +128,13 @@ void SendButtons(const bool selected[3], bool down) {
 TStatus ClickButtons(TScriptContext* context, TPressMode mode) {
   bool selected[3];
   for (bool& button : selected) {
-    uint8_t status;
+    TFetchStatus status;
     button = FetchDWORD(context, &status, 0) != 0;
     if (status == kFetchUnusable) return kStatusBadParam;
   }
   uint32_t holdTime = context->KeyPressTime;
   if (mode == kPressAndRelease) {
-    uint8_t status;
+    TFetchStatus status;
     holdTime = FetchDWORD(context, &status, context->KeyPressTime);
     if (status == kFetchUnusable) return kStatusBadParam;
   }
@@ -174,7 +174,7 @@ TStatus CmdKeysArePressed(TScriptContext* context) {
   TStatus status = FetchRequiredDWORD(context, &reference);
   uint32_t allDown = 1;
   for (uint32_t i = 1; i < count && status == kStatusOk && allDown == 1; ++i) {
-    uint8_t keyStatus;
+    TFetchStatus keyStatus;
     const int64_t key = FetchInt64(context, &keyStatus, 0);
     if (keyStatus != kFetchValue) {
       status = kStatusBadRadixOrKey;
@@ -222,7 +222,7 @@ TStatus CmdCursorGetPos(TScriptContext* context) {
 
 // An omitted coordinate keeps its current value.
 TStatus CmdCursorSetPos(TScriptContext* context) {
-  uint8_t xStatus, yStatus;
+  TFetchStatus xStatus, yStatus;
   const uint32_t x = FetchDWORD(context, &xStatus, 0);
   const uint32_t y = FetchDWORD(context, &yStatus, 0);
   if (xStatus == kFetchUnusable || yStatus == kFetchUnusable) return kStatusBadParam;

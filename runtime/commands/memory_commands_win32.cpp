@@ -82,14 +82,14 @@ uint32_t NumberBytes(TWriteMode mode, uint32_t value, uint8_t* bytes) {
 // A block or text writer: an absent block or text writes nothing.
 TStatus WriteArray(TScriptContext* context, TWriteMode mode, HANDLE process, uint32_t address) {
   if (mode == kWriteBlock) {
-    uint8_t status;
+    TFetchStatus status;
     const TArrayHeader* block = FetchBinBlock(context, &status);
     if (status == kFetchUnusable) return kStatusBadParam;
     const uint32_t length = BB_Length(block);
     return length == 0 ? kStatusOk : WriteBytes(context, process, address, UA_Data(block), length);
   }
   TFetchedText text;
-  const uint8_t status = text.Fetch(context);
+  const TFetchStatus status = text.Fetch(context);
   if (status == kFetchUnusable) return kStatusBadParam;
   const uint32_t length = USTR_Length(text.Get());
   if (length == 0) return kStatusOk;

@@ -70,7 +70,7 @@ TStatus FindCaption(HMENU menu, const TArrayHeader* text, UINT* position) {
 // tried first; a parameter that is not one is read again as a text.
 TStatus FetchPathElement(TScriptContext* context, HMENU menu, UINT* position) {
   const uint32_t start = context->IP;
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t number = FetchDWORD(context, &status, 0);
   if (status == kFetchValue) {
     const int count = GetMenuItemCount(menu);

@@ -13,7 +13,7 @@ constexpr uint32_t kSimpleBeep = 0xFFFFFFFF;
 }  // namespace
 
 TStatus CmdSoundBeep(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t type = FetchDWORD(context, &status, kSimpleBeep);
   // An unusable sound type plays nothing, and that is not an error.
   if (status == kFetchUnusable) return kStatusOk;
@@ -29,7 +29,7 @@ TStatus CmdMessageShow(TScriptContext* context) {
   TFetchedText caption;
   uint32_t style = 0, owner = 0, reference = 0;
   bool store = false;
-  uint8_t status = caption.Fetch(context);
+  TFetchStatus status = caption.Fetch(context);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (status != kFetchEnd) {
     style = FetchDWORD(context, &status, 0);

@@ -356,7 +356,7 @@ void ArrangeWords(TConvention convention, uint32_t* words, uint32_t count, TNati
 // Steps 2 to 6 after the function is known: result variable, convention,
 // arguments, the call and its result.
 TStatus CallFunction(TScriptContext* context, const void* function) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t result = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   const bool storeResult = status == kFetchValue;
@@ -386,7 +386,7 @@ TStatus CallFunction(TScriptContext* context, const void* function) {
 
 // A module named alone is only loaded; its handle is the result.
 TStatus StoreModule(TScriptContext* context, TLibHandle module) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t result = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (status != kFetchValue) return kStatusOk;

@@ -19,7 +19,7 @@ struct TOptionalResult {
 // Fetches the next parameter as an optional result variable: 0, or 102 when
 // it is unusable. The default marker and the end of the list name none.
 inline TStatus FetchOptionalResult(TScriptContext* context, TOptionalResult* result) {
-  uint8_t status;
+  TFetchStatus status;
   result->Reference = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   result->Given = status == kFetchValue;

@@ -126,7 +126,7 @@ TStatus CmdPathSplit(TScriptContext* context) {
   uint32_t outputs[4];
   bool given[4];
   for (int i = 0; i < 4; ++i) {
-    uint8_t status;
+    TFetchStatus status;
     outputs[i] = FetchDWORD(context, &status, 0);
     if (status == kFetchUnusable) return kStatusBadParam;
     given[i] = status == kFetchValue;
@@ -186,7 +186,7 @@ TStatus CmdPathBuild(TScriptContext* context) {
 }
 
 TStatus CmdSpecialFolderGetName(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t index = FetchDWORD(context, &status, 0);
   if (status == kFetchEnd) return kStatusBadVarKindForNumber;
   if (status == kFetchUnusable) return kStatusBadParam;

@@ -53,7 +53,7 @@ const wchar_t* Wide(const TArrayHeader* text) {
 }
 
 // A text parameter that may be omitted: null when it is.
-const wchar_t* OptionalWide(const TFetchedText& text, uint8_t status) {
+const wchar_t* OptionalWide(const TFetchedText& text, TFetchStatus status) {
   return status == kFetchValue ? Wide(text.Get()) : nullptr;
 }
 
@@ -121,7 +121,7 @@ TStatus Terminate(TScriptContext* context, TTarget target) {
   HANDLE handle;
   TStatus status = FetchTargetHandle(context, target, &handle);
   if (status != kStatusOk) return status;
-  uint8_t codeStatus;
+  TFetchStatus codeStatus;
   const uint32_t exitCode = FetchDWORD(context, &codeStatus, 0);
   if (codeStatus == kFetchUnusable) return kStatusBadParam;
   const BOOL done =
@@ -165,7 +165,7 @@ TStatus OpenById(TScriptContext* context, TTarget target) {
   uint32_t idReference, reference;
   if (FetchRequiredDWORD(context, &idReference) != kStatusOk) return kStatusBadParam;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t accessStatus;
+  TFetchStatus accessStatus;
   const uint32_t access = FetchDWORD(
       context, &accessStatus, target == kProcess ? kDefaultProcessAccess : kDefaultThreadAccess);
   if (accessStatus == kFetchUnusable) return kStatusBadParam;
@@ -192,13 +192,13 @@ TStatus OpenById(TScriptContext* context, TTarget target) {
 // ---- Priorities ----
 
 TStatus FetchPriorityClass(TScriptContext* context, DWORD* priorityClass) {
-  uint8_t status;
+  TFetchStatus status;
   *priorityClass = PriorityClassOf(FetchDWORD(context, &status, NORMAL_PRIORITY_CLASS));
   return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
 }
 
 TStatus FetchThreadPriority(TScriptContext* context, int* priority) {
-  uint8_t status;
+  TFetchStatus status;
   *priority = int(int32_t(FetchDWORD(context, &status, THREAD_PRIORITY_NORMAL)));
   return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
 }
@@ -208,9 +208,9 @@ TStatus FetchThreadPriority(TScriptContext* context, int* priority) {
 TStatus CmdProcessStart(TScriptContext* context) {
   TFetchedText program, arguments, directory;
   if (program.Fetch(context) != kFetchValue) return kStatusBadParam;
-  const uint8_t argumentsStatus = arguments.Fetch(context);
-  const uint8_t directoryStatus = directory.Fetch(context);
-  uint8_t showStatus, flagsStatus;
+  const TFetchStatus argumentsStatus = arguments.Fetch(context);
+  const TFetchStatus directoryStatus = directory.Fetch(context);
+  TFetchStatus showStatus, flagsStatus;
   const uint32_t showMode = FetchDWORD(context, &showStatus, 0);
   const uint32_t flags = FetchDWORD(context, &flagsStatus, 0);
   if (argumentsStatus == kFetchUnusable || directoryStatus == kFetchUnusable ||
@@ -242,11 +242,11 @@ TStatus CmdProcessStart(TScriptContext* context) {
 TStatus CmdShellOpen(TScriptContext* context) {
   TFetchedText file, parameters, directory, verb;
   if (file.Fetch(context) != kFetchValue) return kStatusBadParam;
-  const uint8_t parametersStatus = parameters.Fetch(context);
-  const uint8_t directoryStatus = directory.Fetch(context);
-  uint8_t showStatus;
+  const TFetchStatus parametersStatus = parameters.Fetch(context);
+  const TFetchStatus directoryStatus = directory.Fetch(context);
+  TFetchStatus showStatus;
   const uint32_t showMode = FetchDWORD(context, &showStatus, SW_SHOW);
-  const uint8_t verbStatus = verb.Fetch(context);
+  const TFetchStatus verbStatus = verb.Fetch(context);
   if (parametersStatus == kFetchUnusable || directoryStatus == kFetchUnusable ||
       showStatus == kFetchUnusable || verbStatus == kFetchUnusable) {
     return kStatusBadParam;

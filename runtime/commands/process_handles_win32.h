@@ -25,7 +25,7 @@ inline uint32_t ValueOfHandle(HANDLE handle) {
 // 101 for a variable of another kind; 1001 for a missing variable. The
 // default marker and the end of the list give `fallback`.
 inline TStatus FetchHandleValue(TScriptContext* context, uint32_t fallback, uint32_t* value) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t reference = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (status != kFetchValue) {

@@ -223,7 +223,7 @@ TStatus CmdProcessIs64Bit(TScriptContext* context) {
   uint32_t handle;
   TStatus status = GetVarDWORD(context, reference, &handle);
   if (status != kStatusOk) return status;
-  uint8_t resultStatus;
+  TFetchStatus resultStatus;
   const uint32_t result = FetchDWORD(context, &resultStatus, reference);
   if (resultStatus == kFetchUnusable) return kStatusBadParam;
   uint32_t is64Bit = 0;

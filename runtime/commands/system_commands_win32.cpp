@@ -140,7 +140,7 @@ TStatus CmdSystemGetVersion(TScriptContext* context) {
   uint32_t targets[kVersionOutputs];
   bool given[kVersionOutputs];
   for (uint32_t i = 0; i < kVersionOutputs; ++i) {
-    uint8_t status;
+    TFetchStatus status;
     targets[i] = FetchDWORD(context, &status, 0);
     if (status == kFetchUnusable) return kStatusBadParam;
     given[i] = status == kFetchValue;

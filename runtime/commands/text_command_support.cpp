@@ -4,15 +4,9 @@
 #include "base/status.h"
 #include "runtime/core/variables.h"
 
-TStatus FetchDWORDOr(TScriptContext* context, uint32_t fallback, uint32_t* value) {
-  uint8_t status;
-  *value = FetchDWORD(context, &status, fallback);
-  return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
-}
-
 TStatus FetchTextOr(TScriptContext* context, TFetchedText* holder, const TArrayHeader* fallback,
                     const TArrayHeader** text) {
-  const uint8_t status = holder->Fetch(context);
+  const TFetchStatus status = holder->Fetch(context);
   if (status == kFetchUnusable) return kStatusBadParam;
   *text = status == kFetchValue ? holder->Get() : fallback;
   return *text != nullptr ? kStatusOk : kStatusBadParam;
@@ -20,7 +14,7 @@ TStatus FetchTextOr(TScriptContext* context, TFetchedText* holder, const TArrayH
 
 TStatus FetchBlockOr(TScriptContext* context, const TArrayHeader* fallback,
                      const TArrayHeader** block) {
-  uint8_t status;
+  TFetchStatus status;
   const TArrayHeader* fetched = FetchBinBlock(context, &status);
   if (status == kFetchUnusable) return kStatusBadParam;
   *block = status == kFetchValue ? fetched : fallback;
@@ -48,7 +42,7 @@ TStatus SkipToListItem(TScriptContext* context, bool defaultIsCount, uint32_t* r
                          next->Kind == ptWord || (defaultIsCount && next->Kind == ptDefault) ||
                          kind == vtInteger || kind == vtDWORD;
     if (!isCount) return kStatusOk;
-    uint8_t status;
+    TFetchStatus status;
     *repeat = FetchDWORD(context, &status, 1);
   }
 }

@@ -19,9 +19,6 @@ inline uint32_t AsDWORDResult(int32_t value) {
   return uint32_t(value);
 }
 
-// A DWORD parameter with a default: 0, or 102 when it is unusable.
-TStatus FetchDWORDOr(TScriptContext* context, uint32_t fallback, uint32_t* value);
-
 // A text parameter into `holder`, which releases it. `*text` is what the
 // command uses: the fetched text, or `fallback` when the parameter is the
 // default marker or missing. 0; 102 when it is unusable, or when it is not

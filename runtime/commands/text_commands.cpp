@@ -38,7 +38,7 @@ template <typename T, typename Fetch>
 TStatus CompareNumbers(TScriptContext* context, Fetch fetch) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t statusA, statusB;
+  TFetchStatus statusA, statusB;
   const T a = fetch(context, &statusA, T(0));
   const T b = fetch(context, &statusB, T(0));
   if (statusA == kFetchUnusable || statusB == kFetchUnusable) return kStatusBadParam;
@@ -91,7 +91,7 @@ TStatus CmdCompareInt(TScriptContext* context) {
 TStatus CmdCompareFloat(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t statusA, statusB;
+  TFetchStatus statusA, statusB;
   const TExtended a = FetchExtended(context, &statusA, 0);
   const TExtended b = FetchExtended(context, &statusB, 0);
   if (statusA != kFetchValue || statusB != kFetchValue) return kStatusBadParam;

@@ -35,7 +35,7 @@ TStatus ConcatArrays(TScriptContext* context, TConcatKind what) {
   const uint32_t firstPart = context->IP;
   uint64_t total = 0;
   while (true) {
-    uint8_t status;
+    TFetchStatus status;
     const TArrayHeader* part = FetchArray(context, &status, what.Param);
     if (status == kFetchEnd) break;
     if (status != kFetchValue) return kStatusBadVarKindForNumber;
@@ -47,7 +47,7 @@ TStatus ConcatArrays(TScriptContext* context, TConcatKind what) {
   const uint32_t elemSize = VarKindElemSize(what.Kind);
   context->IP = firstPart;
   uint64_t at = 0;
-  for (uint8_t status; true;) {
+  for (TFetchStatus status; true;) {
     const TArrayHeader* part = FetchArray(context, &status, what.Param);
     if (status != kFetchValue) break;
     const uint64_t bytes = uint64_t(UA_ItemCount(part, what.Kind)) * elemSize;
@@ -78,7 +78,7 @@ TStatus ConcatTexts(TScriptContext* context) {
   TTextParts parts;
   uint64_t total = 0;
   while (true) {
-    uint8_t status;
+    TFetchStatus status;
     PArrayHeader part = FetchText(context, &status);
     if (status == kFetchEnd) break;
     if (status != kFetchValue) return kStatusBadVarKindForNumber;

@@ -93,7 +93,7 @@ TStatus CmdSwap(TScriptContext* context) {
   uint32_t reference, a, b;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
   if (FetchRequiredDWORD(context, &a) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   b = FetchDWORD(context, &status, 1);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (status == kFetchDefault) b = a + 1;

@@ -40,7 +40,7 @@ TStatus BuildBlockList(TScriptContext* context) {
       status = kStatusWrongKind;
       break;
     }
-    uint8_t fetched;
+    TFetchStatus fetched;
     PArrayHeader block = FetchBinBlock(context, &fetched);
     status = BBL_AddCopies(&list, block, repeat);
     repeat = 1;

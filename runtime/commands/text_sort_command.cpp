@@ -200,7 +200,7 @@ TStatus SortVariables(TScriptContext* context) {
   TSortVariables variables;
   TStatus status = AddVariable(context, keyReference, &variables);
   while (status == kStatusOk) {
-    uint8_t fetched;
+    TFetchStatus fetched;
     const uint32_t reference = FetchDWORD(context, &fetched, 0);
     if (fetched == kFetchEnd) break;
     if (fetched != kFetchValue) return kStatusBadParam;

@@ -80,7 +80,7 @@ TStatus FetchDialogRequest(TScriptContext* context, bool save, TDialogRequest* r
   }
   if (FetchDWORDOr(context, save ? 0 : 1, &r->MultiSelect) != kStatusOk) return kStatusBadParam;
   if (FetchDWORDOr(context, kDefaultDialogFlags, &r->Flags) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t owner = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (status != kFetchValue) return kStatusOk;

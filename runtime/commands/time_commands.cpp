@@ -18,7 +18,7 @@ constexpr uint32_t kSplitFields = 7;
 // An optional result variable: `given` is false for the default marker and
 // after the end of the list.
 TStatus FetchOptionalReference(TScriptContext* context, uint32_t* reference, bool* given) {
-  uint8_t status;
+  TFetchStatus status;
   *reference = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   *given = status == kFetchValue;
@@ -78,7 +78,7 @@ TStatus CmdTimeSplit(TScriptContext* context) {
 TStatus CmdRandom(TScriptContext* context) {
   uint32_t target;
   if (FetchRequiredDWORD(context, &target) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const int64_t range = FetchInt64(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   const double unit = NextRandomUnit();

@@ -44,7 +44,7 @@ void EnsureClockPrivilege() {
 // before the first change, so that TimeRestore, the exit command or the
 // unloading of the runtime can put the clock back.
 TStatus SetClock(TScriptContext* context, bool local) {
-  uint8_t status;
+  TFetchStatus status;
   const int64_t stamp = FetchInt64(context, &status, 0);
   if (status != kFetchValue) return kStatusBadParam;
   TCalendarTime time;
@@ -150,7 +150,7 @@ TStatus CmdTimeMake(TScriptContext* context) {
                                      &time.wMinute, &time.wSecond, &time.wMilliseconds};
   bool fits = true;
   for (WORD* field : fields) {
-    uint8_t status;
+    TFetchStatus status;
     const uint32_t value = FetchDWORD(context, &status, 0);
     if (status == kFetchUnusable) return kStatusBadParam;
     if (status != kFetchValue) continue;
@@ -181,7 +181,7 @@ TStatus CmdTimeRestore(TScriptContext* context) {
 // so that a program reading the text as Unicode converts it with that
 // locale's code page, and nobody can change the clipboard in between.
 TStatus CmdClipboardSetText(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const TArrayHeader* block = FetchBinBlock(context, &status);
   if (status != kFetchValue) return kStatusBadParam;
   const uint32_t locale = FetchDWORD(context, &status, 0);

@@ -13,10 +13,10 @@ namespace {
 // reference of the first into a variable. Both parameters are read before
 // anything is allocated, so a bad parameter allocates nothing.
 TStatus AllocateVariables(TScriptContext* context, bool global) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t n = FetchDWORD(context, &status, 1);
   if (status == kFetchUnusable) return kStatusBadParam;
-  uint8_t targetStatus = kFetchEnd;
+  TFetchStatus targetStatus = kFetchEnd;
   uint32_t target = 0;
   if (status != kFetchEnd) {
     target = FetchDWORD(context, &targetStatus, 0);
@@ -30,14 +30,14 @@ TStatus AllocateVariables(TScriptContext* context, bool global) {
 }
 
 TStatus FreeVariables(TScriptContext* context, bool global) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t n = FetchDWORD(context, &status, 1);
   if (status == kFetchUnusable) return kStatusBadParam;
   return FreeVars(context, n, global);
 }
 
 TStatus CountVariables(TScriptContext* context, bool global) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t target = FetchDWORD(context, &status, 0);
   if (status != kFetchValue) return kStatusBadParam;
   TVarStack& frames = context->StackFrames;
@@ -57,7 +57,7 @@ TStatus CmdLocalsAlloc(TScriptContext* context) {
 }
 
 TStatus CmdSetDWORD(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t target = FetchDWORD(context, &status, 0);
   if (status != kFetchValue) return kStatusBadParam;
   const uint32_t value = FetchDWORD(context, &status, 0);

@@ -41,9 +41,9 @@ struct TMatch {
 // The text, then its mode. A mode above 4, or one whose text is absent,
 // tests nothing.
 TStatus FetchMatch(TScriptContext* context, TMatch* match) {
-  const uint8_t textStatus = match->Text.Fetch(context);
+  const TFetchStatus textStatus = match->Text.Fetch(context);
   if (textStatus == kFetchUnusable) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   match->Mode = FetchDWORD(context, &status, kMatchAny);
   if (status == kFetchUnusable) return kStatusBadParam;
   if (textStatus != kFetchValue || match->Mode > kMatchContainsNoCase) match->Mode = kMatchAny;
@@ -134,7 +134,7 @@ TStatus SearchWindows(TScriptContext* context, bool children) {
   search.Context = context;
   if (FetchMatch(context, &search.Class) != kStatusOk) return kStatusBadParam;
   if (FetchMatch(context, &search.Title) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   search.MaxTitle = FetchDWORD(context, &status, kDefaultMaxTitle);
   if (status == kFetchUnusable) return kStatusBadParam;
   search.MaxCount = FetchDWORD(context, &status, kDefaultMaxCount);
@@ -180,13 +180,6 @@ constexpr uint32_t kUnknownTextLength = 4096;
 
 // ---- Acting on each window ----
 
-// One optional DWORD parameter after the window set, with its default.
-TStatus FetchOptional(TScriptContext* context, uint32_t defaultValue, uint32_t* value) {
-  uint8_t status;
-  *value = FetchDWORD(context, &status, defaultValue);
-  return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
-}
-
 // Sends the same message to every window of the set.
 TStatus SendToEach(TScriptContext* context, UINT message, WPARAM wParam, LPARAM lParam) {
   uint32_t reference;
@@ -203,7 +196,7 @@ TStatus SendToEach(TScriptContext* context, UINT message, WPARAM wParam, LPARAM 
 TStatus FetchSetAndSwitch(TScriptContext* context, TWindowSet* set, bool* on) {
   uint32_t reference, value;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  if (FetchOptional(context, 1, &value) != kStatusOk) return kStatusBadParam;
+  if (FetchDWORDOr(context, 1, &value) != kStatusOk) return kStatusBadParam;
   *on = value != 0;
   return ReadWindowSet(context, reference, set);
 }
@@ -274,7 +267,7 @@ TStatus StorePair(TScriptContext* context, TReadPair read) {
   HWND window;
   const TStatus found = FetchSingleWindowStrict(context, &window);
   if (found != kStatusOk) return found;
-  uint8_t firstStatus, secondStatus;
+  TFetchStatus firstStatus, secondStatus;
   const uint32_t first = FetchDWORD(context, &firstStatus, 0);
   const uint32_t second = FetchDWORD(context, &secondStatus, 0);
   if (firstStatus == kFetchUnusable || secondStatus == kFetchUnusable) return kStatusBadParam;
@@ -299,7 +292,7 @@ struct TNewPair {
 TStatus FetchSetAndPair(TScriptContext* context, TWindowSet* set, TNewPair* pair) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t firstStatus, secondStatus;
+  TFetchStatus firstStatus, secondStatus;
   pair->First = int32_t(FetchDWORD(context, &firstStatus, 0));
   pair->Second = int32_t(FetchDWORD(context, &secondStatus, 0));
   if (firstStatus == kFetchUnusable || secondStatus == kFetchUnusable) return kStatusBadParam;
@@ -468,11 +461,11 @@ TStatus CmdWindowSendMessage(TScriptContext* context) {
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
   if (FetchRequiredDWORD(context, &message) != kStatusOk) return kStatusBadParam;
   if (FetchRequiredDWORD(context, &wParam) != kStatusOk) return kStatusBadParam;
-  if (FetchOptional(context, 0, &lParam) != kStatusOk) return kStatusBadParam;
-  uint8_t resultStatus;
+  if (FetchDWORDOr(context, 0, &lParam) != kStatusOk) return kStatusBadParam;
+  TFetchStatus resultStatus;
   const uint32_t result = FetchDWORD(context, &resultStatus, 0);
   if (resultStatus == kFetchUnusable) return kStatusBadParam;
-  if (FetchOptional(context, context->SendMsgTimeout, &timeout) != kStatusOk) {
+  if (FetchDWORDOr(context, context->SendMsgTimeout, &timeout) != kStatusOk) {
     return kStatusBadParam;
   }
   const bool store = resultStatus == kFetchValue;
@@ -504,7 +497,7 @@ TStatus CmdWindowGetState(TScriptContext* context) {
 TStatus CmdWindowSetState(TScriptContext* context) {
   uint32_t reference, state;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  if (FetchOptional(context, kStateMinimised, &state) != kStatusOk) return kStatusBadParam;
+  if (FetchDWORDOr(context, kStateMinimised, &state) != kStatusOk) return kStatusBadParam;
   const WPARAM command = state == kStateMinimised   ? SC_MINIMIZE
                          : state == kStateMaximised ? SC_MAXIMIZE
                                                     : SC_RESTORE;
@@ -575,7 +568,7 @@ TStatus CmdWindowGetProcess(TScriptContext* context) {
   HWND window;
   const TStatus found = FetchSingleWindow(context, &window);
   if (found != kStatusOk) return found;
-  uint8_t processStatus, threadStatus;
+  TFetchStatus processStatus, threadStatus;
   const uint32_t processVar = FetchDWORD(context, &processStatus, 0);
   const uint32_t threadVar = FetchDWORD(context, &threadStatus, 0);
   if (processStatus == kFetchUnusable || threadStatus == kFetchUnusable) return kStatusBadParam;
@@ -629,7 +622,7 @@ TStatus CmdWindowResize(TScriptContext* context) {
 TStatus CmdScreenGetPixel(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  uint8_t windowStatus, xStatus, yStatus;
+  TFetchStatus windowStatus, xStatus, yStatus;
   const uint32_t windowVar = FetchDWORD(context, &windowStatus, 0);
   const uint32_t x = FetchDWORD(context, &xStatus, 0);
   const uint32_t y = FetchDWORD(context, &yStatus, 0);

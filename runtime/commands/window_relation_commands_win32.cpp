@@ -38,7 +38,7 @@ HWND Related(HWND window, TRelation relation) {
 // omitted).
 TStatus FetchSourceAndResult(TScriptContext* context, uint32_t* source, uint32_t* result) {
   if (FetchRequiredDWORD(context, source) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   *result = FetchDWORD(context, &status, *source);
   return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
 }
@@ -79,7 +79,7 @@ TStatus MapPoint(TScriptContext* context, bool toScreen) {
   HWND window;
   const TStatus found = FetchSingleWindowStrict(context, &window);
   if (found != kStatusOk) return found;
-  uint8_t xStatus, yStatus;
+  TFetchStatus xStatus, yStatus;
   const uint32_t xVar = FetchDWORD(context, &xStatus, 0);
   const uint32_t yVar = FetchDWORD(context, &yStatus, 0);
   if (xStatus == kFetchUnusable || yStatus == kFetchUnusable) return kStatusBadParam;

@@ -45,7 +45,7 @@ PArrayHeader EmptyArrayOf(TVarType kind) {
 
 }  // namespace
 
-TExtended FetchExtended(TScriptContext* context, uint8_t* status, TExtended defaultValue) {
+TExtended FetchExtended(TScriptContext* context, TFetchStatus* status, TExtended defaultValue) {
   const uint8_t* p = nullptr;
   *status = kFetchValue;
   switch (TakeParam(context, &p)) {
@@ -79,7 +79,7 @@ TExtended FetchExtended(TScriptContext* context, uint8_t* status, TExtended defa
   return 0;
 }
 
-PArrayHeader FetchArray(TScriptContext* context, uint8_t* status, TParamType expected) {
+PArrayHeader FetchArray(TScriptContext* context, TFetchStatus* status, TParamType expected) {
   const uint8_t* p = nullptr;
   *status = kFetchValue;
   const uint8_t kind = TakeParam(context, &p);
@@ -107,7 +107,7 @@ PArrayHeader FetchArray(TScriptContext* context, uint8_t* status, TParamType exp
   return nullptr;
 }
 
-PArrayHeader FetchText(TScriptContext* context, uint8_t* status) {
+PArrayHeader FetchText(TScriptContext* context, TFetchStatus* status) {
   const uint8_t* p = nullptr;
   *status = kFetchValue;
   PArrayHeader text = nullptr;

@@ -1,7 +1,7 @@
 // Parameter fetching: a handler reads its parameters one at a time from IP,
 // in the order they stand in the instruction. Each routine reads the kind
-// byte, converts the parameter to what the handler asks for, reports through
-// a status byte what it found, and advances IP past the parameter whatever
+// byte, converts the parameter to what the handler asks for, reports in a
+// TFetchStatus what it found, and advances IP past the parameter whatever
 // the status — except past the end byte: once the list has ended, every
 // further fetch reports the end again (the executor steps over the byte).
 //
@@ -29,24 +29,27 @@ enum TFetchStatus : uint8_t {
   kFetchEnd = 3,       // ptEndOfParam: the list has ended
 };
 
-inline uint32_t FetchDWORD(TScriptContext* context, uint8_t* status, uint32_t defaultValue);
-inline int64_t FetchInt64(TScriptContext* context, uint8_t* status, int64_t defaultValue);
-TExtended FetchExtended(TScriptContext* context, uint8_t* status, TExtended defaultValue);
+inline uint32_t FetchDWORD(TScriptContext* context, TFetchStatus* status, uint32_t defaultValue);
+inline int64_t FetchInt64(TScriptContext* context, TFetchStatus* status, int64_t defaultValue);
+TExtended FetchExtended(TScriptContext* context, TFetchStatus* status, TExtended defaultValue);
 // `expected` is one of the array, text and list kinds 3, 4, 5, 6, 8, 13, 14.
 // The result is the variable's own array or a constant: read it, never free
 // it, and stop using it once anything is stored into that variable.
-PArrayHeader FetchArray(TScriptContext* context, uint8_t* status, TParamType expected);
-inline PArrayHeader FetchBinBlock(TScriptContext* context, uint8_t* status) {
+PArrayHeader FetchArray(TScriptContext* context, TFetchStatus* status, TParamType expected);
+inline PArrayHeader FetchBinBlock(TScriptContext* context, TFetchStatus* status) {
   return FetchArray(context, status, ptBinBlock);
 }
 // A text the handler owns (release it with UA_Free, or hold it in a
 // TFetchedText): a text constant itself, a new text converted from a block
 // through the ANSI code page, or a clone of a variable's text.
-PArrayHeader FetchText(TScriptContext* context, uint8_t* status);
+PArrayHeader FetchText(TScriptContext* context, TFetchStatus* status);
 
 // A DWORD parameter that must be given (a result variable's reference, a
 // jump target): 0, or 102 when it is defaulted, missing or unusable.
 inline TStatus FetchRequiredDWORD(TScriptContext* context, uint32_t* value);
+// A DWORD parameter that may be left out: the default marker and the end of
+// the list give `fallback`. 0, or 102 when the parameter is unusable.
+inline TStatus FetchDWORDOr(TScriptContext* context, uint32_t fallback, uint32_t* value);
 
 // Counts the parameters from `position` up to the next end byte; `*end` is
 // the position after it. Does not move IP.
@@ -62,9 +65,9 @@ class TFetchedText {
   ~TFetchedText() { UA_Free(&text_); }
 
   // Fetches the next parameter as text into this holder.
-  uint8_t Fetch(TScriptContext* context) {
+  TFetchStatus Fetch(TScriptContext* context) {
     UA_Free(&text_);
-    uint8_t status = kFetchValue;
+    TFetchStatus status = kFetchValue;
     text_ = FetchText(context, &status);
     return status;
   }
@@ -116,7 +119,7 @@ inline uint8_t TakeParam(TScriptContext* c, const uint8_t** payload) {
 
 }  // namespace fetch_detail
 
-inline uint32_t FetchDWORD(TScriptContext* context, uint8_t* status, uint32_t defaultValue) {
+inline uint32_t FetchDWORD(TScriptContext* context, TFetchStatus* status, uint32_t defaultValue) {
   const uint8_t* p = nullptr;
   *status = kFetchValue;
   switch (fetch_detail::TakeParam(context, &p)) {
@@ -144,7 +147,7 @@ inline uint32_t FetchDWORD(TScriptContext* context, uint8_t* status, uint32_t de
   return 0;
 }
 
-inline int64_t FetchInt64(TScriptContext* context, uint8_t* status, int64_t defaultValue) {
+inline int64_t FetchInt64(TScriptContext* context, TFetchStatus* status, int64_t defaultValue) {
   const uint8_t* p = nullptr;
   *status = kFetchValue;
   switch (fetch_detail::TakeParam(context, &p)) {
@@ -191,8 +194,14 @@ inline uint32_t CountParams(const TScriptContext* context, uint32_t position, ui
   return count;
 }
 
+inline TStatus FetchDWORDOr(TScriptContext* context, uint32_t fallback, uint32_t* value) {
+  TFetchStatus status;
+  *value = FetchDWORD(context, &status, fallback);
+  return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
+}
+
 inline TStatus FetchRequiredDWORD(TScriptContext* context, uint32_t* value) {
-  uint8_t status;
+  TFetchStatus status;
   *value = FetchDWORD(context, &status, 0);
   return status == kFetchValue ? kStatusOk : kStatusBadParam;
 }

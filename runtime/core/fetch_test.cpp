@@ -38,7 +38,7 @@ TEST(Fetch, DWORDSignExtendsBytesAndWords) {
   Params p;
   p.w.Byte(-1).Word(int16_t(0x8000)).DWord(0xFFFFFFFF);
   TScriptContext* c = p.Load();
-  uint8_t status = 9;
+  TFetchStatus status = kFetchEnd;
   EXPECT_EQ(FetchDWORD(c, &status, 0), 0xFFFFFFFFu);
   EXPECT_EQ(status, kFetchValue);
   EXPECT_EQ(FetchDWORD(c, &status, 0), 0xFFFF8000u);
@@ -50,7 +50,7 @@ TEST(Fetch, DefaultsAndTheEndOfTheList) {
   Params p;
   p.w.Default();
   TScriptContext* c = p.Load();
-  uint8_t status;
+  TFetchStatus status;
   EXPECT_EQ(FetchDWORD(c, &status, 42), 42u);
   EXPECT_EQ(status, kFetchDefault);
   EXPECT_EQ(FetchInt64(c, &status, -3), -3);
@@ -66,7 +66,7 @@ TEST(Fetch, IntegersAndFloatsConvert) {
   Params p;
   p.w.Int(-5000000000LL).Int(0x100000007LL).Ext(2.5L);
   TScriptContext* c = p.Load();
-  uint8_t status;
+  TFetchStatus status;
   EXPECT_EQ(FetchExtended(c, &status, 0), -5000000000.0L);
   EXPECT_EQ(FetchDWORD(c, &status, 0), 7u);  // low 32 bits
   EXPECT_EQ(FetchDWORD(c, &status, 0), 0u);  // a float is not a DWORD
@@ -81,7 +81,7 @@ TEST(Fetch, VariablesAreReadByKind) {
   Var_StoreInteger(c, 0, (int64_t(1) << 32) + 5);
   Var_StoreFloat(c, 1, 1.25L);
   Var_StoreDWORD(c, 2, 0xFFFFFFFF);
-  uint8_t status;
+  TFetchStatus status;
   EXPECT_EQ(FetchDWORD(c, &status, 0), 5u);
   EXPECT_EQ(FetchInt64(c, &status, 0), (int64_t(1) << 32) + 5);
   EXPECT_EQ(FetchDWORD(c, &status, 0), 0u);
@@ -98,7 +98,7 @@ TEST(Fetch, TextConstantsComeBackThemselvesAndBlocksAreConverted) {
   uint32_t block = AddBlockConstant(*p.lds, {'h', 0x80, 'i'});
   p.w.Constant(13, text).Constant(5, block).Constant(13, text);
   TScriptContext* c = p.Load();
-  uint8_t status;
+  TFetchStatus status;
   PArrayHeader constant = FetchText(c, &status);
   EXPECT_EQ(status, kFetchValue);
   EXPECT_TRUE(UA_IsStatic(constant));
@@ -119,7 +119,7 @@ TEST(Fetch, TextFromVariables) {
   Var_StoreUnicodeString(c, 0, u"abc", 3);
   Var_StoreBinBlock(c, 1, "xy", 2);
   Var_StoreDWORD(c, 2, 1);
-  uint8_t status;
+  TFetchStatus status;
   TFetchedText clone(FetchText(c, &status));
   ASSERT_EQ(status, kFetchValue);
   EXPECT_NE(clone.Get(), ResolveVar(c, 0)->UA);  // a dynamic text is cloned
@@ -136,7 +136,7 @@ TEST(Fetch, ArraysMustMatchTheExpectedKind) {
   p.w.Var(0).Constant(5, block).Constant(5, block);
   TScriptContext* c = p.Load(1);
   Var_StoreUnicodeString(c, 0, u"t", 1);
-  uint8_t status;
+  TFetchStatus status;
   EXPECT_EQ(FetchArray(c, &status, ptBinBlock), nullptr);  // a text is not a block
   EXPECT_EQ(status, kFetchUnusable);
   PArrayHeader b = FetchBinBlock(c, &status);
@@ -152,7 +152,7 @@ TEST(Fetch, NothingIsReadPastTheCodeSection) {
   LoadedImage l(b.Build());
   l.StandAt(b.OffsetOf("GCS"));
   l.context.IP += 4;
-  uint8_t status;
+  TFetchStatus status;
   EXPECT_EQ(FetchDWORD(&l.context, &status, 0), 1u);
   EXPECT_EQ(FetchDWORD(&l.context, &status, 77), 77u);
   EXPECT_EQ(status, kFetchEnd);
