@@ -92,11 +92,6 @@ T* GrowArrayPush(TGrowArray<T>& a) {
   return GrowArrayPushZeroed(a, 1);
 }
 
-template <typename T>
-T* GrowArrayLast(TGrowArray<T>& a) {
-  return a.Count == 0 ? nullptr : &a.Items[a.Count - 1];
-}
-
 // Frees the storage; the array is empty (and zero-filled) afterwards.
 template <typename T>
 void GrowArrayFree(TGrowArray<T>& a) {

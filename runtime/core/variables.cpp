@@ -244,15 +244,6 @@ TStatus GetVarExtended(TScriptContext* context, uint32_t reference, TExtended* v
   }
 }
 
-TStatus GetVarArray(TScriptContext* context, uint32_t reference, TVarType kind,
-                    PArrayHeader* array) {
-  TZorvatVariable* v = ResolveVar(context, reference);
-  if (v == nullptr) return kStatusNoSuchVariable;
-  if (v->VarType != kind || !VarKindHasItems(kind)) return kStatusBadVarKindForNumber;
-  *array = v->UA;
-  return kStatusOk;
-}
-
 TStatus GetVarDWORDOrFirst(TScriptContext* context, uint32_t reference, uint32_t* value) {
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusWrongKind;

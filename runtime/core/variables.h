@@ -86,9 +86,6 @@ TStatus GetVarDWORD(TScriptContext* context, uint32_t reference, uint32_t* value
 TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value);
 // vtInteger or vtDWORD (unsigned) converted, or vtExtended. 1001 / 101.
 TStatus GetVarExtended(TScriptContext* context, uint32_t reference, TExtended* value);
-// The variable's array when its kind is `kind`. 1001 / 101.
-TStatus GetVarArray(TScriptContext* context, uint32_t reference, TVarType kind,
-                    PArrayHeader* array);
 // vtInteger or vtDWORD as GetVarDWORD; a DWORD array's first item (1011 when
 // empty); any other kind and a missing variable 1004.
 TStatus GetVarDWORDOrFirst(TScriptContext* context, uint32_t reference, uint32_t* value);

@@ -121,7 +121,3 @@ inline uint32_t UMin(uint32_t a, uint32_t b) {
 inline uint32_t UMax(uint32_t a, uint32_t b) {
   return a > b ? a : b;
 }
-template <typename T>
-inline T IfThen(bool condition, T whenTrue, T whenFalse) {
-  return condition ? whenTrue : whenFalse;
-}
