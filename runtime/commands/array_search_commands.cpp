@@ -38,7 +38,7 @@ struct TItemValue {
 };
 
 TStatus FetchItemValue(TScriptContext* context, TVarType kind, TItemValue* value) {
-  uint8_t status = kFetchValue;
+  TFetchStatus status = kFetchValue;
   switch (kind) {
     case vtDWORDArray:
       return FetchDWORDOr(context, 0, &value->AsDWORD);
@@ -277,7 +277,7 @@ TStatus CmdTextListAppend(TScriptContext* context) {
 // cannot be allocated (1002).
 TStatus CmdItemsSetCount(TScriptContext* context) {
   uint32_t reference, relative;
-  uint8_t status;
+  TFetchStatus status;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
   const int64_t length = FetchInt64(context, &status, 1);
   if (status == kFetchUnusable) return kStatusBadParam;
@@ -299,7 +299,7 @@ TStatus CmdItemsSetCount(TScriptContext* context) {
 // items from start; the items after them move down.
 TStatus CmdItemsDelete(TScriptContext* context) {
   uint32_t reference, count;
-  uint8_t status;
+  TFetchStatus status;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
   uint32_t start = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;

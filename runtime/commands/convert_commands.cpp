@@ -66,7 +66,7 @@ PArrayHeader HexText(const uint8_t* bytes, uint32_t n, const TArrayHeader* separ
 // Two bytes make one unit; an odd byte count fails with 1064 and stores
 // nothing, since the last byte would be half a unit.
 TStatus CmdBlockAsText(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const TArrayHeader* block = FetchBinBlock(context, &status);
   if (status != kFetchValue) return kStatusBadParam;
   uint32_t result;
@@ -99,7 +99,7 @@ TStatus CmdBlockToHexText(TScriptContext* context) {
 // An unusable seed changes nothing: a failing command must not leave the
 // generator in a state the script did not ask for.
 TStatus CmdRandomSeed(TScriptContext* context) {
-  uint8_t status;
+  TFetchStatus status;
   const uint32_t seed = FetchDWORD(context, &status, 0);
   if (status == kFetchUnusable) return kStatusBadParam;
   SeedRandomGenerator(status == kFetchValue ? seed : TimeStampSeed());

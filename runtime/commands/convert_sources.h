@@ -16,7 +16,7 @@ struct TConvertVariables {
 // 0, or 102 when the source is not given or the result is unusable.
 inline TStatus FetchConvertVariables(TScriptContext* context, TConvertVariables* names) {
   if (FetchRequiredDWORD(context, &names->Source) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   names->Result = FetchDWORD(context, &status, names->Source);
   return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
 }

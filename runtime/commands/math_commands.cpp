@@ -150,7 +150,7 @@ static_assert(sizeof kMathFunctions / sizeof kMathFunctions[0] == 281 - kFirstMa
 TStatus StoreMathFunction(TScriptContext* context, uint32_t code) {
   uint32_t result;
   if (FetchRequiredDWORD(context, &result) != kStatusOk) return kStatusBadParam;
-  uint8_t status;
+  TFetchStatus status;
   const TExtended x = FetchExtended(context, &status, 0);
   if (status != kFetchValue) return kStatusBadParam;
   return Var_StoreFloat(context, result, kMathFunctions[code - kFirstMathFunction](x));
