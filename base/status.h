@@ -22,10 +22,11 @@ enum : uint32_t {
   kStatusZeroCommandCode = 103,  // zero command code executed
   kStatusException = 104,        // exception while commands ran
   kStatusNoSuchSection = 105,    // no section of that name
-  // The executor stops a run with these two whatever ActionAfterError says,
+  // The executor stops a run with these three whatever ActionAfterError says,
   // because there is no sound place to continue:
   kStatusRanOffCode = 106,        // execution ran past the end of its code section
   kStatusBadJumpTarget = 107,     // a jump or return to a position that is not an instruction
+  kStatusFrameDepth = 108,        // more nested frames than kMaxFrameDepth (runaway recursion)
   kStatusBadRadixOrKey = 1000,    // radix outside 2–36 in digit output, or a bad key parameter
   kStatusNoSuchVariable = 1001,   // the variable reference names no variable
   kStatusOutOfMemory = 1002,      // a value cannot be allocated

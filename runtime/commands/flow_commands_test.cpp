@@ -323,3 +323,60 @@ TEST(Message, BeepIgnoresAnUnusableType) {
 }
 
 }  // namespace
+
+// A subroutine that pushes a frame, allocates a local and calls itself
+// without end stops at the frame cap with 108, whatever the error policy
+// (an error handler cannot even push its own frame there), instead of
+// taking memory until the process dies.
+TEST(Flow, RunawayRecursionStopsAtTheFrameCap) {
+  Program p;
+  p.Code("GCS");
+  p.Mark("GCS", "self");
+  p.Code("GCS").Cmd(kFramePush).Cmd(kLocalsAlloc).Byte(1).End().Cmd(kGosub);
+  p.Target("GCS", "self");
+  p.Code("GCS").Cmd(kFramePop).Cmd(kReturn);
+  p.Mark("GCS", "handler");
+  p.Code("GCS").Cmd(kReturn);
+  Bytes image = p.Build();
+  const uint32_t handler = p.b.OffsetOf("GCS") + p.labels["handler"].second;
+  for (uint32_t policy : {0u, 2u}) {
+    BoxRecorder boxes;
+    LoadedImage l(image);
+    l.context.ActionAfterError = policy;
+    l.context.OnErrorGoto = policy == 2 ? handler : 0;
+    EXPECT_EQ(l.Run(), kStatusFrameDepth) << policy;
+    EXPECT_EQ(l.context.Error_At, p.b.OffsetOf("GCS")) << policy;  // the FramePush
+    EXPECT_EQ(l.context.StackFrames.Count, kMaxFrameDepth) << policy;
+    EXPECT_EQ(l.context.CallStack.Count, kMaxFrameDepth - 1) << policy;
+    EXPECT_TRUE(boxes.Boxes().empty());
+  }
+}
+
+// Frames popped by returning subroutines lend their storage to the next
+// calls: after the first descent, nested calls with locals reuse it.
+TEST(Flow, FramesReuseTheirStorage) {
+  LoadedImage l(SmallestImage());
+  TScriptContext* c = &l.context;
+  ASSERT_EQ(PushFrame(c), kStatusOk);  // globals
+  uint32_t first;
+  std::vector<TZorvatVariable*> storage;
+  for (int depth = 0; depth < 20; ++depth) {
+    ASSERT_EQ(PushFrame(c), kStatusOk);
+    ASSERT_EQ(AllocVars(c, 3, false, &first), kStatusOk);
+    ASSERT_EQ(Var_StoreUnicodeString(c, kLocalBit | 2, u"abc", 3), kStatusOk);
+    storage.push_back(c->StackFrames.Items[c->StackFrames.Count - 1].Items);
+  }
+  for (int depth = 0; depth < 20; ++depth) ASSERT_EQ(PopFrame(c), kStatusOk);
+  for (int depth = 0; depth < 20; ++depth) {
+    ASSERT_EQ(PushFrame(c), kStatusOk);
+    const TZorvatVariables& frame = c->StackFrames.Items[c->StackFrames.Count - 1];
+    EXPECT_EQ(frame.Count, 0u);  // a reused frame starts empty
+    ASSERT_EQ(AllocVars(c, 2, false, &first), kStatusOk);
+    EXPECT_EQ(first, 0u);
+    EXPECT_EQ(frame.Items, storage[depth]);
+    EXPECT_EQ(ResolveVar(c, kLocalBit | 1)->VarType, vtUninitialized);
+  }
+  ReleaseFrames(c);
+  EXPECT_EQ(c->StackFrames.Count, 0u);
+  EXPECT_EQ(PopFrame(c), kStatusNoFrame);
+}

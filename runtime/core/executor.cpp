@@ -24,7 +24,8 @@ constexpr uint32_t kMessageBoxIconError = 0x10;
 constexpr uint32_t kMaxCallDepth = 0x1000000;
 
 bool IsFatal(TStatus status) {
-  return status == kStatusRanOffCode || status == kStatusBadJumpTarget;
+  return status == kStatusRanOffCode || status == kStatusBadJumpTarget ||
+         status == kStatusFrameDepth;
 }
 
 // Ends the run with `status`, as policies 0 and 1 end it.
@@ -126,7 +127,8 @@ TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   context->CodeEnd = start + section->SectionLength;
   context->ExitFlag = false;
   HeapTakeShortage();  // a shortage before the run is no command's
-  if (PushFrame(context) != kStatusOk) return StopRun(context, kStatusOutOfMemory, start);
+  status = PushFrame(context);
+  if (status != kStatusOk) return StopRun(context, status, start);
   if (section->SectionLength == 0) return StopRun(context, kStatusRanOffCode, start);
   return RunGuarded(RunLoop, context);
 }

@@ -48,9 +48,28 @@ TZorvatVariables* Frame(TScriptContext* context, bool global) {
   return global ? &frames.Items[0] : &frames.Items[frames.Count - 1];
 }
 
-void ReleaseFrame(TZorvatVariables& frame) {
+// Releases the frame's variables from the end backwards; the frame keeps
+// its storage for the next call that pushes one.
+void EmptyFrame(TZorvatVariables& frame) {
   for (uint32_t i = frame.Count; i > 0; --i) ReleaseVar(&frame.Items[i - 1]);
-  GrowArrayFree(frame);
+  frame.Count = 0;
+}
+
+// Makes room for one more frame. The slots past Count hold either nothing
+// (zero) or the storage of a frame popped earlier, so growth zero-fills the
+// new slots. A failed growth is reported, not fatal: the script may recover.
+bool ReserveFrameSlot(TVarStack& frames) {
+  if (frames.Count < frames.Capacity) return true;
+  const uint64_t capacity = frames.Capacity < 8 ? 8 : uint64_t(frames.Capacity) * 2;
+  if (capacity * sizeof(TZorvatVariables) > kMaxFrameBytes) return false;
+  void* items =
+      std::realloc(static_cast<void*>(frames.Items), size_t(capacity) * sizeof(TZorvatVariables));
+  if (items == nullptr) return false;
+  frames.Items = static_cast<TZorvatVariables*>(items);
+  std::memset(static_cast<void*>(frames.Items + frames.Capacity), 0,
+              size_t(capacity - frames.Capacity) * sizeof(TZorvatVariables));
+  frames.Capacity = uint32_t(capacity);
+  return true;
 }
 
 bool IsListKind(TVarType kind) {
@@ -149,15 +168,14 @@ TLibraryStoreScope::~TLibraryStoreScope() {
 
 TStatus PushFrame(TScriptContext* context) {
   VarsGuard guard;
-  return GrowArrayTryPush(context->StackFrames) == nullptr ? kStatusOutOfMemory : kStatusOk;
+  return PushFrameLocked(context);
 }
 
 TStatus PopFrame(TScriptContext* context) {
   VarsGuard guard;
   TVarStack& frames = context->StackFrames;
   if (frames.Count == 0) return kStatusNoFrame;
-  ReleaseFrame(frames.Items[frames.Count - 1]);
-  --frames.Count;
+  EmptyFrame(frames.Items[--frames.Count]);
   return kStatusOk;
 }
 
@@ -165,8 +183,9 @@ TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* fi
   *first = kNoVariable;
   if (n == 0) return kStatusVarCountError;
   VarsGuard guard;
-  if (context->StackFrames.Count == 0 && GrowArrayTryPush(context->StackFrames) == nullptr) {
-    return kStatusOutOfMemory;
+  if (context->StackFrames.Count == 0) {
+    const TStatus pushed = PushFrameLocked(context);
+    if (pushed != kStatusOk) return pushed;
   }
   TZorvatVariables* frame = Frame(context, global);
   // A frame never grows past what one heap block may hold.
@@ -192,7 +211,8 @@ TStatus FreeVars(TScriptContext* context, uint32_t n, bool global) {
 void ReleaseFrames(TScriptContext* context) {
   VarsGuard guard;
   TVarStack& frames = context->StackFrames;
-  for (uint32_t i = frames.Count; i > 0; --i) ReleaseFrame(frames.Items[i - 1]);
+  for (uint32_t i = frames.Count; i > 0; --i) EmptyFrame(frames.Items[i - 1]);
+  for (uint32_t i = 0; i < frames.Capacity; ++i) GrowArrayFree(frames.Items[i]);
   GrowArrayFree(frames);
 }
 

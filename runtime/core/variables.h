@@ -29,6 +29,12 @@ constexpr uint32_t kLocalBit = 0x80000000u;
 constexpr uint32_t kNoVariable = 0xFFFFFFFFu;
 
 // ---- Frames ----
+// The deepest a script may nest frames (frame 0 included). A recursion
+// without end stops here with 108, long before the heap runs out.
+constexpr uint32_t kMaxFrameDepth = 1000000;
+
+// Appends an empty frame: 0; 108 at kMaxFrameDepth frames; 1002 when the
+// frame stack cannot grow.
 TStatus PushFrame(TScriptContext* context);
 // Releases every variable of the last frame and removes it; 1003 without one.
 TStatus PopFrame(TScriptContext* context);

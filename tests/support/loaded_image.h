@@ -7,6 +7,7 @@
 #include "runtime/core/context.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/image.h"
+#include "runtime/core/variables.h"
 #include "tests/support/image_builder.h"
 
 struct LoadedImage {
@@ -31,6 +32,6 @@ struct LoadedImage {
     context.CodeStart = bounds ? bounds->Start : 0;
     context.CodeEnd = bounds ? bounds->End : 0;
     context.IP = offset;
-    if (context.StackFrames.Count == 0) GrowArrayPush(context.StackFrames);
+    if (context.StackFrames.Count == 0) PushFrame(&context);
   }
 };
