@@ -40,29 +40,23 @@ TStatus SwitchTo(TScriptContext* context, bool call) {
   if (status != kStatusOk) return status;
   uint32_t end;
   const uint32_t n = CountParams(context, context->IP, &end);
+  TParamReader params(context, context->IP);
+  context->IP = end;  // the branch taken, or none, continues from here
   int64_t running = 0;
   for (uint32_t pair = 0; pair < n / 2; ++pair, ++running) {
     TFetchStatus valueStatus, addressStatus;
-    const int64_t value = FetchInt64(context, &valueStatus, running);
-    const uint32_t address = FetchDWORD(context, &addressStatus, 0);
-    if (valueStatus == kFetchUnusable || addressStatus == kFetchUnusable) {
-      context->IP = end;
-      return kStatusBadParam;
-    }
+    const int64_t value = params.Int64(&valueStatus, running);
+    const uint32_t address = params.DWORD(&addressStatus, 0);
+    if (valueStatus == kFetchUnusable || addressStatus == kFetchUnusable) return kStatusBadParam;
     running = value;
-    if (running == selector) {
-      context->IP = end;
-      return TakeBranch(context, address, addressStatus, call);
-    }
+    if (running == selector) return TakeBranch(context, address, addressStatus, call);
   }
   if (n % 2 == 1) {
     TFetchStatus addressStatus;
-    const uint32_t address = FetchDWORD(context, &addressStatus, 0);
-    context->IP = end;
+    const uint32_t address = params.DWORD(&addressStatus, 0);
     if (addressStatus == kFetchUnusable) return kStatusBadParam;
     return TakeBranch(context, address, addressStatus, call);
   }
-  context->IP = end;
   return kStatusOk;
 }
 

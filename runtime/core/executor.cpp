@@ -103,10 +103,29 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
   return AfterStep(c, status, at);
 }
 
+// The loop keeps in registers what no handler changes during a run (the
+// image, the map of instruction starts) and the position of the instruction
+// it runs; IP lives in the context only because the handlers read their
+// parameters through it. Section bounds are read back after every command,
+// since a jump may move to another section.
 TStatus RunLoop(TScriptContext* c) {
-  TStatus status = kStatusOk;
-  while (!c->ExitFlag) status = Step(c);
-  return status;
+  const uint8_t* const image = c->ScriptStart;
+  const uint8_t* const starts = c->Prepared->InstrStarts;
+  uint32_t at = c->IP;
+  for (;;) {
+    c->IP = at + 4;
+    const TStatus status = kDispatchTable[LoadU32(image + at)].Handler(c);
+    c->ScriptErrorCode = int32_t(status);
+    const uint32_t ip = c->IP;
+    if (status == kStatusOk && ip < c->CodeEnd && ((starts[ip >> 3] >> (ip & 7)) & 1) != 0) {
+      if (c->ExitFlag) return status;
+      at = ip;
+      continue;
+    }
+    const TStatus result = AfterStep(c, status, at);
+    if (c->ExitFlag) return result;
+    at = c->IP;
+  }
 }
 
 }  // namespace
@@ -144,7 +163,7 @@ void ShowScriptError(TScriptContext* context) {
   PlatformMessageBox(0, wide, kRuntimeSignature, kMessageBoxIconError);
 }
 
-TStatus JumpTo(TScriptContext* c, uint32_t target) {
+TStatus JumpToAnySection(TScriptContext* c, uint32_t target) {
   if (target >= c->ScriptLength || !IsInstructionStart(c->Prepared, target)) {
     return kStatusBadJumpTarget;
   }

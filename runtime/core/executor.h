@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "runtime/core/image.h"
 #include "runtime/core/types.h"
 
 // The caption of the runtime's boxes and the default caption of MessageShow.
@@ -26,8 +27,17 @@ TStatus ExecuteStep(TScriptContext* context);
 void ShowScriptError(TScriptContext* context);
 
 // Continues at `target` if it is the start of an instruction; 107 otherwise
-// (IP is then unchanged).
-TStatus JumpTo(TScriptContext* context, uint32_t target);
+// (IP is then unchanged). Most jumps stay in their section and are decided
+// inline; the rest change the section bounds out of line.
+TStatus JumpToAnySection(TScriptContext* context, uint32_t target);
+inline TStatus JumpTo(TScriptContext* context, uint32_t target) {
+  if (target >= context->CodeStart && target < context->CodeEnd &&
+      IsInstructionStart(context->Prepared, target)) {
+    context->IP = target;
+    return kStatusOk;
+  }
+  return JumpToAnySection(context, target);
+}
 // Records a return position; 1002 when the call stack cannot grow.
 TStatus PushReturn(TScriptContext* context, uint32_t position);
 // PushReturn(IP), then JumpTo(target); nothing is pushed when the target is

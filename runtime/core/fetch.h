@@ -18,6 +18,7 @@
 #include "base/bytes.h"
 #include "base/image_format.h"
 #include "base/status.h"
+#include "runtime/core/image.h"
 #include "runtime/core/types.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/unified_array.h"
@@ -119,10 +120,15 @@ inline uint8_t TakeParam(TScriptContext* c, const uint8_t** payload) {
 
 }  // namespace fetch_detail
 
-inline uint32_t FetchDWORD(TScriptContext* context, TFetchStatus* status, uint32_t defaultValue) {
-  const uint8_t* p = nullptr;
+namespace fetch_detail {
+
+// The conversions of the two hot fetches, from a kind byte and its payload.
+// FetchDWORD and FetchInt64 take the parameter at IP; TParamReader takes it
+// from a list already counted.
+inline uint32_t ConvertDWORD(TScriptContext* context, uint8_t kind, const uint8_t* p,
+                             TFetchStatus* status, uint32_t defaultValue) {
   *status = kFetchValue;
-  switch (fetch_detail::TakeParam(context, &p)) {
+  switch (kind) {
     case ptByte:
       return uint32_t(int32_t(int8_t(p[0])));
     case ptWord:
@@ -139,7 +145,7 @@ inline uint32_t FetchDWORD(TScriptContext* context, TFetchStatus* status, uint32
       *status = kFetchDefault;
       return defaultValue;
     case ptEndOfParam:
-    case fetch_detail::kNoParam:
+    case kNoParam:
       *status = kFetchEnd;
       return defaultValue;
   }
@@ -147,10 +153,10 @@ inline uint32_t FetchDWORD(TScriptContext* context, TFetchStatus* status, uint32
   return 0;
 }
 
-inline int64_t FetchInt64(TScriptContext* context, TFetchStatus* status, int64_t defaultValue) {
-  const uint8_t* p = nullptr;
+inline int64_t ConvertInt64(TScriptContext* context, uint8_t kind, const uint8_t* p,
+                            TFetchStatus* status, int64_t defaultValue) {
   *status = kFetchValue;
-  switch (fetch_detail::TakeParam(context, &p)) {
+  switch (kind) {
     case ptByte:
       return int8_t(p[0]);
     case ptWord:
@@ -169,7 +175,7 @@ inline int64_t FetchInt64(TScriptContext* context, TFetchStatus* status, int64_t
       *status = kFetchDefault;
       return defaultValue;
     case ptEndOfParam:
-    case fetch_detail::kNoParam:
+    case kNoParam:
       *status = kFetchEnd;
       return defaultValue;
   }
@@ -177,7 +183,54 @@ inline int64_t FetchInt64(TScriptContext* context, TFetchStatus* status, int64_t
   return 0;
 }
 
-inline uint32_t CountParams(const TScriptContext* context, uint32_t position, uint32_t* end) {
+}  // namespace fetch_detail
+
+inline uint32_t FetchDWORD(TScriptContext* context, TFetchStatus* status, uint32_t defaultValue) {
+  const uint8_t* p = nullptr;
+  const uint8_t kind = fetch_detail::TakeParam(context, &p);
+  return fetch_detail::ConvertDWORD(context, kind, p, status, defaultValue);
+}
+
+inline int64_t FetchInt64(TScriptContext* context, TFetchStatus* status, int64_t defaultValue) {
+  const uint8_t* p = nullptr;
+  const uint8_t kind = fetch_detail::TakeParam(context, &p);
+  return fetch_detail::ConvertInt64(context, kind, p, status, defaultValue);
+}
+
+// Reads the parameters of a list that CountParams has counted, from a
+// position of its own, without moving IP: the handler sets IP to the list's
+// end when it is done, as it must anyway. It reads exactly as FetchDWORD and
+// FetchInt64 do, and never more parameters than were counted.
+class TParamReader {
+ public:
+  TParamReader(TScriptContext* context, uint32_t position)
+      : context_(context), p_(context->ScriptStart + position) {}
+  uint32_t DWORD(TFetchStatus* status, uint32_t defaultValue) {
+    const uint8_t* payload;
+    const uint8_t kind = Take(&payload);
+    return fetch_detail::ConvertDWORD(context_, kind, payload, status, defaultValue);
+  }
+  int64_t Int64(TFetchStatus* status, int64_t defaultValue) {
+    const uint8_t* payload;
+    const uint8_t kind = Take(&payload);
+    return fetch_detail::ConvertInt64(context_, kind, payload, status, defaultValue);
+  }
+
+ private:
+  uint8_t Take(const uint8_t** payload) {
+    const uint8_t kind = p_[0];
+    *payload = p_ + 1;
+    p_ += fetch_detail::kParamSteps.Step[kind];
+    return kind;
+  }
+  TScriptContext* context_;
+  const uint8_t* p_;
+};
+
+// The walk that preparation did once, recorded for open-ended lists; other
+// positions (and a context prepared without it) are walked here.
+inline uint32_t CountParamsByWalking(const TScriptContext* context, uint32_t position,
+                                     uint32_t* end) {
   uint32_t count = 0;
   const uint8_t* image = context->ScriptStart;
   const uint32_t codeEnd = context->CodeEnd;
@@ -198,6 +251,13 @@ inline TStatus FetchDWORDOr(TScriptContext* context, uint32_t fallback, uint32_t
   TFetchStatus status;
   *value = FetchDWORD(context, &status, fallback);
   return status == kFetchUnusable ? kStatusBadParam : kStatusOk;
+}
+
+inline uint32_t CountParams(const TScriptContext* context, uint32_t position, uint32_t* end) {
+  uint32_t count;
+  const TPreparedImage* prepared = context->Prepared;
+  if (prepared != nullptr && FindParamList(prepared, position, &count, end)) return count;
+  return CountParamsByWalking(context, position, end);
 }
 
 inline TStatus FetchRequiredDWORD(TScriptContext* context, uint32_t* value) {

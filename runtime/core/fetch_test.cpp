@@ -169,4 +169,48 @@ TEST(Fetch, CountParamsStopsAfterTheEndByte) {
   EXPECT_EQ(c->IP, p.Start());
 }
 
+// Preparation records the open-ended lists so that handlers need not walk
+// them; what it recorded must be what a walk finds, from every parameter
+// position (recorded or not), in lists of every length, across sections.
+TEST(Fetch, RecordedListsAgreeWithTheWalk) {
+  ImageBuilder b;
+  CodeWriter w(b.Add("GCS", 1));
+  std::vector<uint32_t> positions;
+  auto record = [&](CodeWriter& cw) { positions.push_back(cw.Here()); };
+  w.Cmd(kVarAdd);
+  record(w);
+  w.End();
+  for (int length = 1; length < 12; ++length) {
+    w.Cmd(length % 2 ? kSwitch : kTextConcat);
+    for (int i = 0; i < length; ++i) {
+      record(w);
+      if (i % 3 == 0) w.Int(i);
+      if (i % 3 == 1) w.DWord(uint32_t(i));
+      if (i % 3 == 2) w.Default();
+    }
+    record(w);
+    w.End();
+  }
+  w.Cmd(kExit).Byte(0);
+  CodeWriter other(b.Add("SUB", 1));
+  other.Cmd(kVarSub).Byte(0);
+  const uint32_t otherStart = other.Here();
+  other.Ext(1.5L).End();
+  LoadedImage l(b.Build());
+  ASSERT_EQ(l.prepared, 0u);
+  l.StandAt(b.OffsetOf("GCS"));
+  for (uint32_t position : positions) {
+    const uint32_t at = b.OffsetOf("GCS") + position;
+    uint32_t end = 0, walkedEnd = 1;
+    EXPECT_EQ(CountParams(&l.context, at, &end), CountParamsByWalking(&l.context, at, &walkedEnd))
+        << position;
+    EXPECT_EQ(end, walkedEnd) << position;
+  }
+  l.StandAt(b.OffsetOf("SUB"));
+  uint32_t end = 0;
+  EXPECT_EQ(CountParams(&l.context, b.OffsetOf("SUB") + otherStart, &end), 1u);
+  EXPECT_EQ(end, l.context.CodeEnd);
+  EXPECT_EQ(CountParams(&l.context, b.OffsetOf("SUB") + 4, &end), 2u);
+}
+
 }  // namespace

@@ -109,6 +109,7 @@ struct TPrepareState {
   TBitmap LabelSlots;  // payload positions of kind-7 parameters
   std::vector<TConstantRef> ConstantRefs;
   std::vector<TCodeBounds> CodeSections;
+  std::vector<TParamListEntry> Lists;  // open-ended lists, before hashing
 
   TStatus Fail(TStatus status, uint32_t at) {
     Context->Error_At = at;
@@ -116,10 +117,15 @@ struct TPrepareState {
   }
 };
 
-// Walks one instruction's parameters, recording label slots and constants.
+// Walks one instruction's parameters, recording label slots and constants,
+// and for an open-ended list where it ends from its first and second
+// parameter on.
 TStatus WalkParams(TPrepareState& s, uint32_t end, uint32_t* pos, uint32_t count) {
   uint32_t q = *pos;
-  for (uint32_t n = 0; n < count; ++n) {
+  uint32_t second = kNoListEntry;
+  uint32_t n = 0;
+  for (; n < count; ++n) {
+    if (n == 1) second = q;
     if (q >= end) return s.Fail(kStatusMalformedImage, q);
     uint8_t kind = s.Image[q];
     if (kind == ptEndOfParam) {
@@ -133,8 +139,28 @@ TStatus WalkParams(TPrepareState& s, uint32_t end, uint32_t* pos, uint32_t count
     if (IsLongDataKind(kind)) s.ConstantRefs.push_back({q + 1, kind});
     q += 1 + size;
   }
+  if (count == kOpenEnded) {
+    s.Lists.push_back({*pos, n, q});
+    if (second != kNoListEntry) s.Lists.push_back({second, n - 1, q});
+  }
   *pos = q;
   return kStatusOk;
+}
+
+// Spreads the recorded lists over a table of at least twice their number
+// (a power of two, so that a position finds its slot with a mask).
+void BuildListTable(TPrepareState& s, TPreparedImage* prepared) {
+  uint32_t size = 1;
+  while (size < s.Lists.size() * 2 && size < (1u << 20)) size *= 2;
+  prepared->Lists = static_cast<TParamListEntry*>(std::malloc(size * sizeof(TParamListEntry)));
+  if (prepared->Lists == nullptr) FatalOutOfMemory();
+  for (uint32_t i = 0; i < size; ++i) prepared->Lists[i] = {kNoListEntry, 0, 0};
+  prepared->ListMask = size - 1;
+  for (const TParamListEntry& e : s.Lists) {
+    TParamListEntry& slot = prepared->Lists[e.Position & prepared->ListMask];
+    // The first list keeps a shared slot; the other one is walked.
+    if (slot.Position == kNoListEntry) slot = e;
+  }
 }
 
 TStatus WalkCodeSection(TPrepareState& s, uint32_t start, uint32_t length) {
@@ -390,6 +416,7 @@ TStatus PrepareImage(TScriptContext* context) {
                   TBitmap(context->ScriptLength),
                   TBitmap(context->ScriptLength),
                   {},
+                  {},
                   {}};
   for (uint32_t k = 0; k < context->SectionCount; ++k) {
     const TSection& section = context->SectionIndex[k];
@@ -431,6 +458,7 @@ TStatus PrepareImage(TScriptContext* context) {
                 s.CodeSections.size() * sizeof(TCodeBounds));
   }
   prepared->CodeSectionCount = uint32_t(s.CodeSections.size());
+  BuildListTable(s, prepared);
   context->Prepared = prepared;
   return kStatusOk;
 }
@@ -442,6 +470,7 @@ void FreePreparedImage(TScriptContext* context) {
   std::free(prepared->Constants);
   std::free(prepared->ConstantPool);
   std::free(prepared->CodeSections);
+  std::free(prepared->Lists);
   std::free(prepared);
   context->Prepared = nullptr;
 }

@@ -26,6 +26,17 @@ struct TCodeBounds {
   uint32_t Start;
   uint32_t End;
 };
+// An open-ended instruction's parameter list from a given parameter on, as
+// preparation found it: how many parameters follow before the end byte, and
+// the position after that byte. Open-ended handlers ask for this on every
+// execution; preparation has walked the lists once already.
+struct TParamListEntry {
+  uint32_t Position;  // kNoListEntry for an empty slot
+  uint32_t Count;
+  uint32_t End;
+};
+constexpr uint32_t kNoListEntry = 0xFFFFFFFFu;
+
 struct TPreparedImage {
   uint8_t* InstrStarts;     // one bit per image byte: an instruction starts here
   PArrayHeader* Constants;  // indexed by the rewritten payload of kinds 3-6, 8, 13, 14
@@ -33,7 +44,22 @@ struct TPreparedImage {
   uint8_t* ConstantPool;
   TCodeBounds* CodeSections;  // non-empty code sections, in image order
   uint32_t CodeSectionCount;
+  // Open-ended lists from their first and second parameter on, indexed by
+  // position & ListMask. A position that two lists share a slot for, or that
+  // no entry names, is counted by walking the list.
+  TParamListEntry* Lists;
+  uint32_t ListMask;
 };
+
+// The parameter count and list end recorded for `position`, or false.
+inline bool FindParamList(const TPreparedImage* prepared, uint32_t position, uint32_t* count,
+                          uint32_t* end) {
+  const TParamListEntry& e = prepared->Lists[position & prepared->ListMask];
+  if (e.Position != position) return false;
+  *count = e.Count;
+  *end = e.End;
+  return true;
+}
 
 inline bool IsInstructionStart(const TPreparedImage* prepared, uint32_t offset) {
   return (prepared->InstrStarts[offset >> 3] >> (offset & 7)) & 1;
