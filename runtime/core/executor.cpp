@@ -108,6 +108,10 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
 // it runs; IP lives in the context only because the handlers read their
 // parameters through it. Section bounds are read back after every command,
 // since a jump may move to another section.
+inline bool IsStart(const uint8_t* starts, uint32_t offset) {
+  return ((starts[offset >> 3] >> (offset & 7)) & 1) != 0;
+}
+
 TStatus RunLoop(TScriptContext* c) {
   const uint8_t* const image = c->ScriptStart;
   const uint8_t* const starts = c->Prepared->InstrStarts;
@@ -117,9 +121,18 @@ TStatus RunLoop(TScriptContext* c) {
     const TStatus status = kDispatchTable[LoadU32(image + at)].Handler(c);
     c->ScriptErrorCode = int32_t(status);
     const uint32_t ip = c->IP;
-    if (status == kStatusOk && ip < c->CodeEnd && ((starts[ip >> 3] >> (ip & 7)) & 1) != 0) {
+    if (status == kStatusOk && ip < c->CodeEnd && IsStart(starts, ip)) {
       if (c->ExitFlag) return status;
       at = ip;
+      continue;
+    }
+    // A command written with fewer parameters than its count stops at the
+    // end byte of its list, which is where a step over it ends anyway.
+    if (status == kStatusOk && ip + 1 < c->CodeEnd && image[ip] == ptEndOfParam &&
+        IsStart(starts, ip + 1)) {
+      c->IP = ip + 1;
+      if (c->ExitFlag) return status;
+      at = ip + 1;
       continue;
     }
     const TStatus result = AfterStep(c, status, at);
