@@ -233,6 +233,19 @@ TStatus GetVarDWORD(TScriptContext* context, uint32_t reference, uint32_t* value
   return kStatusOk;
 }
 
+TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (v->VarType == vtInteger) {
+    *value = v->AsInteger;
+  } else if (v->VarType == vtDWORD) {
+    *value = int64_t(v->AsDWORD);
+  } else {
+    return kStatusBadVarKindForNumber;
+  }
+  return kStatusOk;
+}
+
 TStatus GetVarExtended(TScriptContext* context, uint32_t reference, TExtended* value) {
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;

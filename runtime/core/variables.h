@@ -88,20 +88,8 @@ void ReleaseVar(TZorvatVariable* variable);
 
 // vtInteger (low 32 bits) or vtDWORD. 1001 missing, 101 other kinds.
 TStatus GetVarDWORD(TScriptContext* context, uint32_t reference, uint32_t* value);
-// vtInteger, or vtDWORD zero-extended. 1001 / 101. Inline: every Switch
-// reads its selector through it.
-inline TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value) {
-  const TZorvatVariable* v = ResolveVar(context, reference);
-  if (v == nullptr) return kStatusNoSuchVariable;
-  if (v->VarType == vtInteger) {
-    *value = v->AsInteger;
-  } else if (v->VarType == vtDWORD) {
-    *value = int64_t(v->AsDWORD);
-  } else {
-    return kStatusBadVarKindForNumber;
-  }
-  return kStatusOk;
-}
+// vtInteger, or vtDWORD zero-extended. 1001 / 101.
+TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value);
 // vtInteger or vtDWORD (unsigned) converted, or vtExtended. 1001 / 101.
 TStatus GetVarExtended(TScriptContext* context, uint32_t reference, TExtended* value);
 // vtInteger or vtDWORD as GetVarDWORD; a DWORD array's first item (1011 when
