@@ -103,15 +103,15 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
   return AfterStep(c, status, at);
 }
 
+inline bool IsStart(const uint8_t* starts, uint32_t offset) {
+  return ((starts[offset >> 3] >> (offset & 7)) & 1) != 0;
+}
+
 // The loop keeps in registers what no handler changes during a run (the
 // image, the map of instruction starts) and the position of the instruction
 // it runs; IP lives in the context only because the handlers read their
 // parameters through it. Section bounds are read back after every command,
 // since a jump may move to another section.
-inline bool IsStart(const uint8_t* starts, uint32_t offset) {
-  return ((starts[offset >> 3] >> (offset & 7)) & 1) != 0;
-}
-
 TStatus RunLoop(TScriptContext* c) {
   const uint8_t* const image = c->ScriptStart;
   const uint8_t* const starts = c->Prepared->InstrStarts;
