@@ -57,19 +57,30 @@ void EmptyFrame(TZorvatVariables& frame) {
 
 // Makes room for one more frame. The slots past Count hold either nothing
 // (zero) or the storage of a frame popped earlier, so growth zero-fills the
-// new slots. A failed growth is reported, not fatal: the script may recover.
+// new slots. A failed growth is reported (1002), not fatal.
 bool ReserveFrameSlot(TVarStack& frames) {
   if (frames.Count < frames.Capacity) return true;
   const uint64_t capacity = frames.Capacity < 8 ? 8 : uint64_t(frames.Capacity) * 2;
-  if (capacity * sizeof(TZorvatVariables) > kMaxFrameBytes) return false;
+  if (capacity * sizeof(TZorvatVariables) > kMaxHeapBlockBytes) return false;
   void* items =
-      std::realloc(static_cast<void*>(frames.Items), size_t(capacity) * sizeof(TZorvatVariables));
+      MemResize(static_cast<void*>(frames.Items), size_t(capacity) * sizeof(TZorvatVariables));
   if (items == nullptr) return false;
   frames.Items = static_cast<TZorvatVariables*>(items);
   std::memset(static_cast<void*>(frames.Items + frames.Capacity), 0,
               size_t(capacity - frames.Capacity) * sizeof(TZorvatVariables));
   frames.Capacity = uint32_t(capacity);
   return true;
+}
+
+// A frame popped earlier lends its storage to the next push, so a
+// subroutine that pushes a frame and allocates a few locals allocates nothing
+// once the recursion has been as deep before. Called with the lock held.
+TStatus PushFrameLocked(TScriptContext* context) {
+  TVarStack& frames = context->StackFrames;
+  if (frames.Count >= kMaxFrameDepth) return kStatusFrameDepth;
+  if (!ReserveFrameSlot(frames)) return kStatusOutOfMemory;
+  frames.Items[frames.Count++].Count = 0;
+  return kStatusOk;
 }
 
 bool IsListKind(TVarType kind) {
