@@ -26,7 +26,7 @@ enum : uint32_t {
   // because there is no sound place to continue:
   kStatusRanOffCode = 106,        // execution ran past the end of its code section
   kStatusBadJumpTarget = 107,     // a jump or return to a position that is not an instruction
-  kStatusFrameDepth = 108,        // more nested frames than kMaxFrameDepth (runaway recursion)
+  kStatusFrameDepth = 108,        // more than 1,000,000 nested frames: a recursion without end
   kStatusBadRadixOrKey = 1000,    // radix outside 2–36 in digit output, or a bad key parameter
   kStatusNoSuchVariable = 1001,   // the variable reference names no variable
   kStatusOutOfMemory = 1002,      // a value cannot be allocated

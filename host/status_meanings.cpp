@@ -29,6 +29,7 @@ const TStatusMeaning kRuntimeStatusMeanings[] = {
     ZV_MEANING(kStatusNoSuchSection, "no section of that name"),
     ZV_MEANING(kStatusRanOffCode, "execution ran past the end of its code section"),
     ZV_MEANING(kStatusBadJumpTarget, "a jump or return to a position that is not an instruction"),
+    ZV_MEANING(kStatusFrameDepth, "more than 1,000,000 nested frames: a recursion without end"),
     ZV_MEANING(kStatusBadRadixOrKey, "radix outside 2-36 in digit output, or a bad key parameter"),
     ZV_MEANING(kStatusNoSuchVariable, "the variable reference names no variable"),
     ZV_MEANING(kStatusOutOfMemory, "a value cannot be allocated"),

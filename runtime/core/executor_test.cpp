@@ -196,17 +196,30 @@ TEST(Executor, ErrorHandlerOutsideTheCodeStopsTheRun) {
   EXPECT_EQ(l.Run(), kStatusBadJumpTarget);
 }
 
-TEST(Executor, CommandsNotBuiltFailLoudlyAndAreSteppedOver) {
+// Every family is built now; a command that is added to the table before its
+// handler must be marked so that it fails loudly, and none is left so.
+TEST(Executor, EveryCommandIsBuilt) {
+  for (uint32_t c = 0; c < kCommandCount; ++c) {
+    EXPECT_NE(kDispatchTable[c].Handler, &CmdNotBuilt) << "command " << c;
+  }
+}
+
+// A command the build cannot run (a Windows-only command in the portable
+// build) fails with its own status, and a policy that goes on steps over its
+// parameters to the next instruction.
+TEST(Executor, CommandsThisBuildCannotRunFailLoudlyAndAreSteppedOver) {
   uint32_t code = 0;
   for (uint32_t c = 1; c < kCommandCount && code == 0; ++c) {
-    if (kDispatchTable[c].Handler == &CmdNotBuilt && kDispatchTable[c].ParamCount == 1) code = c;
+    if (kDispatchTable[c].Handler == &CmdNotInThisBuild && kDispatchTable[c].ParamCount == 1) {
+      code = c;
+    }
   }
-  if (code == 0) GTEST_SKIP() << "every one-parameter command is built";
+  if (code == 0) GTEST_SKIP() << "this build runs every command";
   ImageBuilder b;
   CodeWriter(b.Add("GCS", 1)).Cmd(code).DWord(12345).Cmd(kExit).Byte(2);
   LoadedImage l(b.Build());
   l.context.ActionAfterError = kErrorPolicyStop;
-  EXPECT_EQ(l.Run(), kStatusNotBuilt);
+  EXPECT_EQ(l.Run(), kStatusNotInThisBuild);
   LoadedImage ignoring(b.Build());
   ignoring.context.ActionAfterError = kErrorPolicyIgnore;
   EXPECT_EQ(ignoring.Run(), 2u);
