@@ -106,6 +106,8 @@ TEST_F(Directives, SectionDeclarations) {
   EXPECT_EQ(Code("SECTION TEXT x"), kCompileBadSectionDeclaration);
   EXPECT_EQ(Code("SECTION DATA"), kCompileBadSectionDeclaration);
   EXPECT_EQ(Code("SECTION DATA x y"), kCompileBadSectionDeclaration);
+  // A zero byte would end the name early in the image's directory.
+  EXPECT_EQ(Code(std::string("SECTION DATA 'a\0b'\n", 19)), kCompileBadSectionDeclaration);
   EXPECT_EQ(Code("SECTION DATA x ; comment"), kCompileOk);
   EXPECT_EQ(Code("SECTION DATA \"x"), kCompileUnterminatedToken);
 }

@@ -114,7 +114,11 @@ uint32_t DeclareSection(TRawScript* raw, TTextSpan kindWord, TTextSpan name) {
   TCompilerAnsiText ansi{};
   AnsiFromSpan(ansi, name);
   uint32_t result = kCompileOk;
-  if (IsReservedName(ansi)) {
+  // The image's directory ends a name at its first zero byte: a name that
+  // holds one would be written as an image the runtime refuses to load.
+  if (std::memchr(ansi.Items, 0, ansi.Count) != nullptr) {
+    result = kCompileBadSectionDeclaration;
+  } else if (IsReservedName(ansi)) {
     result = kCompileReservedSection;
   } else if (int32_t index = FindSection(raw, ansi.Items, ansi.Count); index < 0) {
     AddSection(raw, ansi.Items, ansi.Count, flags);
