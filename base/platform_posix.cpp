@@ -17,6 +17,7 @@
 
 #include "base/fatal.h"
 #include "base/platform.h"
+#include "base/utf8.h"
 
 namespace {
 
@@ -33,28 +34,7 @@ char16_t AnsiByteToUnit(uint8_t b) {
 
 std::string ToUtf8(const char16_t* s) {
   std::string out;
-  for (; *s != 0; ++s) {
-    uint32_t c = *s;
-    if (c >= 0xD800 && c < 0xDC00 && s[1] >= 0xDC00 && s[1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[1] - 0xDC00);
-      ++s;
-    }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
+  AppendUtf8(out, s);
   return out;
 }
 
