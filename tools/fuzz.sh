@@ -12,6 +12,8 @@
 #                                    that reach new code join fuzz/seeds/NAME
 #                                    (commit them)
 #
+# FUZZ_ONLY="compiler execution" runs only the fuzzers named there.
+#
 # Each fuzzer's log is build/native/fuzz-findings/NAME.log; the summary gives
 # the executions, the seconds and the coverage (cov: edges, ft: features)
 # that libFuzzer reported last.
@@ -65,8 +67,9 @@ summary() {
 names=()
 for fuzzer in "$repo"/build/native/fuzz/*_fuzzer; do
   [ -x "$fuzzer" ] || continue
-  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
   name=$(basename "$fuzzer" _fuzzer)
+  if [ -n "${FUZZ_ONLY:-}" ] && [[ " $FUZZ_ONLY " != *" $name "* ]]; then continue; fi
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
   echo "fuzz: $name for ${seconds}s"
   rm -f "$findings/$name.rc"
   (if run_one "$fuzzer" "$name"; then echo 0; else echo 1; fi >"$findings/$name.rc") &
