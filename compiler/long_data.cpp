@@ -8,8 +8,9 @@
 
 namespace {
 
-// Polynomial hashing modulo the Mersenne prime 2^61 - 1, in 32-bit pieces so
-// that both builds compute it the same way without 128-bit arithmetic.
+// Polynomial hashing modulo the Mersenne prime 2^61 - 1. The hash never
+// leaves the process, so each build may compute the product its fastest way:
+// one 128-bit product where the compiler has it, 32-bit pieces elsewhere.
 constexpr uint64_t kModulus = (uint64_t(1) << 61) - 1;
 constexpr uint64_t kBase = 0x1F3A5C7E9B2D4F61ull % kModulus;
 constexpr uint32_t kHeaderBytes = 16;
@@ -19,6 +20,13 @@ uint64_t Reduce(uint64_t x) {
   return x >= kModulus ? x - kModulus : x;
 }
 
+#ifdef __SIZEOF_INT128__
+uint64_t MulMod(uint64_t a, uint64_t b) {
+  const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  // With 2^61 = 1: the low 61 bits plus the rest shifted down.
+  return Reduce((uint64_t(product) & kModulus) + uint64_t(product >> 61));
+}
+#else
 uint64_t MulMod(uint64_t a, uint64_t b) {
   const uint64_t aLo = a & 0xFFFFFFFFu, aHi = a >> 32;
   const uint64_t bLo = b & 0xFFFFFFFFu, bHi = b >> 32;
@@ -30,6 +38,7 @@ uint64_t MulMod(uint64_t a, uint64_t b) {
       (high << 3) + (mid >> 29) + ((mid & 0x1FFFFFFFu) << 32) + (low >> 61) + (low & kModulus);
   return Reduce(sum);
 }
+#endif
 
 uint64_t AddByte(uint64_t hash, uint8_t byte) {
   return Reduce(MulMod(hash, kBase) + byte + 1);
