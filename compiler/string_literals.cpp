@@ -5,24 +5,13 @@
 
 namespace {
 
-// Removes the outer quotes and turns each pair of quotes into one.
+// The value of `digits` hexadecimal digits at s[i], if they all stand before `end`.
 template <typename C>
-void Unquote(const C* chars, uint32_t length, TGrowArray<C>& out) {
-  out.Count = 0;
-  const C quote = chars[0];
-  for (uint32_t i = 1; i + 1 < length; ++i) {
-    *GrowArrayPush(out) = chars[i];
-    if (chars[i] == quote && i + 2 < length && chars[i + 1] == quote) ++i;
-  }
-}
-
-// The value of `digits` hexadecimal digits at s[i], if they are all there.
-template <typename C>
-bool HexRun(const TGrowArray<C>& s, uint32_t i, uint32_t digits, uint32_t* value) {
-  if (uint64_t(i) + digits > s.Count) return false;
+bool HexRun(const C* s, uint32_t i, uint32_t end, uint32_t digits, uint32_t* value) {
+  if (uint64_t(i) + digits > end) return false;
   uint32_t v = 0;
   for (uint32_t k = 0; k < digits; ++k) {
-    int d = HexDigitValue(uint32_t(s.Items[i + k]));
+    int d = HexDigitValue(uint32_t(s[i + k]));
     if (d < 0) return false;
     v = (v << 4) | uint32_t(d);
   }
@@ -30,19 +19,31 @@ bool HexRun(const TGrowArray<C>& s, uint32_t i, uint32_t digits, uint32_t* value
   return true;
 }
 
-// Replaces the "#" escapes, left to right; `digits` hexadecimal digits give
-// one element. Calls emit(element) for each element of the result.
+// Removes the outer quotes, turns each pair of quotes into one and replaces
+// the "#" escapes from left to right; `digits` hexadecimal digits give one
+// element. Calls emit(element) for each element of the result.
+//
+// One pass over the quoted token, without first building the text with its
+// pairs collapsed: a quote is neither "#" nor a hexadecimal digit, so an
+// escape succeeds or fails on the same elements either way. Every element is
+// read before anything is emitted at or after its index, so emit may write
+// over `s` from its start.
 template <typename C, typename Emit>
-void ReplaceEscapes(const TGrowArray<C>& s, uint32_t digits, Emit emit) {
-  uint32_t i = 0;
-  while (i < s.Count) {
+void Unescape(const C* s, uint32_t length, uint32_t digits, Emit emit) {
+  const C quote = s[0];
+  const uint32_t end = length - 1;  // the closing quote
+  uint32_t i = 1;
+  while (i < end) {
+    const C c = s[i];
     uint32_t value = 0;
-    if (s.Items[i] != C('#')) {
-      emit(uint32_t(s.Items[i++]));
-    } else if (i + 1 < s.Count && s.Items[i + 1] == C('#')) {
+    if (c != C('#')) {
+      emit(uint32_t(c));
+      // A pair that ends the token is one quote followed by the closing one.
+      i += c == quote && i + 2 < length && s[i + 1] == quote ? 2 : 1;
+    } else if (i + 1 < end && s[i + 1] == C('#')) {
       emit(uint32_t('#'));
       i += 2;
-    } else if (HexRun(s, i + 1, digits, &value)) {
+    } else if (HexRun(s, i + 1, end, digits, &value)) {
       emit(value);
       i += 1 + digits;
     } else {
@@ -56,29 +57,31 @@ void ReplaceEscapes(const TGrowArray<C>& s, uint32_t digits, Emit emit) {
 
 bool AppendDoubleQuoted(TTextSpan token, TGrowArray<uint8_t>* bytes) {
   if (token.Length < 2) return false;
-  TGrowArray<char16_t> inner{};
-  Unquote(token.Chars, token.Length, inner);
-  ReplaceEscapes(inner, 4, [&](uint32_t unit) {
-    uint8_t* p = GrowArrayPushZeroed(*bytes, 2);
-    p[0] = uint8_t(unit);
-    p[1] = uint8_t(unit >> 8);
+  if (token.Length == 2) return true;
+  // The result has at most one unit per unit between the quotes.
+  const uint32_t start = bytes->Count;
+  uint8_t* out = GrowArrayPushZeroed(*bytes, 2 * (token.Length - 2));
+  uint32_t written = 0;
+  Unescape(token.Chars, token.Length, 4, [&](uint32_t unit) {
+    out[written++] = uint8_t(unit);
+    out[written++] = uint8_t(unit >> 8);
   });
-  GrowArrayFree(inner);
+  bytes->Count = start + written;
   return true;
 }
 
 bool AppendSingleQuoted(TTextSpan token, TGrowArray<uint8_t>* bytes) {
   if (token.Length < 2) return false;
-  TGrowArray<char> ansi{};
-  uint32_t n = PlatformWideToAnsi(token.Chars, token.Length, nullptr, 0);
-  GrowArrayPushZeroed(ansi, n + 1);
-  ansi.Count =
-      PlatformWideToAnsi(token.Chars, token.Length, reinterpret_cast<uint8_t*>(ansi.Items), n);
-  TGrowArray<char> inner{};
-  if (ansi.Count >= 2) Unquote(ansi.Items, ansi.Count, inner);
-  ReplaceEscapes(inner, 2, [&](uint32_t byte) { *GrowArrayPush(*bytes) = uint8_t(byte); });
-  GrowArrayFree(inner);
-  GrowArrayFree(ansi);
+  // Converted in place at the end of `bytes`, where the result then
+  // overwrites the converted token from its start.
+  const uint32_t start = bytes->Count;
+  const uint32_t n = PlatformWideToAnsi(token.Chars, token.Length, nullptr, 0);
+  uint8_t* ansi = GrowArrayPushZeroed(*bytes, n + 1);
+  const uint32_t converted = PlatformWideToAnsi(token.Chars, token.Length, ansi, n);
+  uint32_t written = 0;
+  if (converted >= 2)
+    Unescape(ansi, converted, 2, [&](uint32_t b) { ansi[written++] = uint8_t(b); });
+  bytes->Count = start + written;
   return true;
 }
 
