@@ -10,9 +10,10 @@ void Place(TGrowArray<THashSlot>& slots, uint64_t hash, uint32_t value) {
 }
 
 // Keeps the table at most half full, so that probes stay short.
-void GrowIfNeeded(THashIndex& index) {
-  if (uint64_t(index.Used + 1) * 2 <= index.Slots.Count) return;
-  uint32_t size = index.Slots.Count == 0 ? 64 : index.Slots.Count * 2;
+void GrowFor(THashIndex& index, uint64_t entries) {
+  if (entries * 2 <= index.Slots.Count) return;
+  uint32_t size = index.Slots.Count == 0 ? 64 : index.Slots.Count;
+  while (entries * 2 > size && size != 0) size *= 2;
   if (size == 0) FatalOutOfMemory();
   TGrowArray<THashSlot> slots{};
   GrowArrayPushZeroed(slots, size);
@@ -27,9 +28,13 @@ void GrowIfNeeded(THashIndex& index) {
 }  // namespace
 
 void HashIndexInsert(THashIndex& index, uint64_t hash, uint32_t value) {
-  GrowIfNeeded(index);
+  GrowFor(index, uint64_t(index.Used) + 1);
   Place(index.Slots, hash, value);
   ++index.Used;
+}
+
+void HashIndexReserve(THashIndex& index, uint32_t count) {
+  GrowFor(index, uint64_t(index.Used) + count);
 }
 
 void HashIndexFree(THashIndex& index) {

@@ -42,6 +42,17 @@ const uint32_t* HashIndexFind(const THashIndex& index, uint64_t hash, Equal equa
   }
 }
 
+// Asks for the slot where a lookup of `hash` starts to be brought into the
+// cache. A large index is read at random; many lookups whose hashes are
+// known ahead then wait for memory together instead of one after another.
+inline void HashIndexPrefetch(const THashIndex& index, uint64_t hash) {
+  if (index.Slots.Count == 0) return;
+  __builtin_prefetch(&index.Slots.Items[uint32_t(MixHash(hash)) & (index.Slots.Count - 1)]);
+}
+
 // Adds an entry; entries with equal hashes are all kept.
 void HashIndexInsert(THashIndex& index, uint64_t hash, uint32_t value);
+// Sizes the table for `count` more entries, so that adding them moves
+// nothing (and slots asked for ahead stay where they are).
+void HashIndexReserve(THashIndex& index, uint32_t count);
 void HashIndexFree(THashIndex& index);

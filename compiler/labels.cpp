@@ -35,8 +35,12 @@ uint64_t KeyHash(const TLabelKey& key) {
   return HashNoCase(key.Name) ^ MixHash((uint64_t(key.Section) << 32) | uint32_t(key.Module));
 }
 
-const TLabelEntry* FindLabel(TRawScript* raw, const TLabelIndex& index, const TLabelKey& key) {
-  const uint32_t* found = HashIndexFind(index.Index, KeyHash(key), [&](uint32_t k) {
+// How far ahead the fix-up asks for the index slots it is going to read.
+constexpr uint32_t kPrefetchDistance = 16;
+
+const TLabelEntry* FindLabel(TRawScript* raw, const TLabelIndex& index, const TLabelKey& key,
+                             uint64_t hash) {
+  const uint32_t* found = HashIndexFind(index.Index, hash, [&](uint32_t k) {
     const TLabelEntry& e = index.Entries.Items[k];
     const TCompSection& section = raw->Sections.Items[e.Section];
     const TOneLabelInfo& info = section.LabelsInfo.Items[e.Label];
@@ -48,45 +52,80 @@ const TLabelEntry* FindLabel(TRawScript* raw, const TLabelIndex& index, const TL
   return found != nullptr ? &index.Entries.Items[*found] : nullptr;
 }
 
+TLabelKey KeyOfLabel(const TRawScript* raw, uint32_t s, uint32_t l) {
+  const TCompSection& section = raw->Sections.Items[s];
+  const TOneLabelInfo& info = section.LabelsInfo.Items[l];
+  return {info.SectionGlobal ? kAllSections : s, info.ModuleIndex, SpanOf(section.Labels.Items[l])};
+}
+
 // Indexes every label by section (or "all sections"), module and name. The
 // first label of a key wins: the first defined within a section and, for
 // section-global labels, the one in the first section that has one.
 void BuildLabelIndex(TRawScript* raw, TLabelIndex& index) {
+  TGrowArray<uint64_t> hashes{};
   for (uint32_t s = 0; s < raw->Sections.Count; ++s) {
     const TCompSection& section = raw->Sections.Items[s];
     const uint32_t count = section.Labels.Count < section.LabelsInfo.Count
                                ? section.Labels.Count
                                : section.LabelsInfo.Count;
     for (uint32_t l = 0; l < count; ++l) {
-      const TOneLabelInfo& info = section.LabelsInfo.Items[l];
-      TLabelKey key{info.SectionGlobal ? kAllSections : s, info.ModuleIndex,
-                    SpanOf(section.Labels.Items[l])};
-      if (FindLabel(raw, index, key) != nullptr) continue;
       *GrowArrayPush(index.Entries) = {s, l};
-      HashIndexInsert(index.Index, KeyHash(key), index.Entries.Count - 1);
+      *GrowArrayPush(hashes) = KeyHash(KeyOfLabel(raw, s, l));
     }
   }
+  HashIndexReserve(index.Index, index.Entries.Count);
+  // Entries keeps the labels in order; the index holds the first of each key.
+  for (uint32_t i = 0; i < index.Entries.Count; ++i) {
+    if (i + kPrefetchDistance < hashes.Count) {
+      HashIndexPrefetch(index.Index, hashes.Items[i + kPrefetchDistance]);
+    }
+    const TLabelEntry label = index.Entries.Items[i];
+    if (FindLabel(raw, index, KeyOfLabel(raw, label.Section, label.Label), hashes.Items[i])) {
+      continue;
+    }
+    HashIndexInsert(index.Index, hashes.Items[i], i);
+  }
+  GrowArrayFree(hashes);
 }
 
 void StoreU32At(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
 
-// Fills entry k of "JTS" (at `jtsStart` + 4k) and the placeholder of reference k.
-uint32_t ResolveOne(TRawScript* raw, const TLabelIndex& index, uint32_t jtsStart, uint32_t k) {
+// A reference's key, or why it has none.
+struct TReferenceKey {
+  TLabelKey Key;
+  uint64_t Hash;
+  uint32_t Result;  // kCompileOk when the key is usable
+};
+
+TReferenceKey KeyOfReference(TRawScript* raw, uint32_t k) {
   const TOneLabelReference& ref = raw->LabelReferences.Items[k];
+  TReferenceKey key{{kAllSections, ref.Module, SpanOf(ref.Name)}, 0, kCompileOk};
   if (ref.SectionWhere < 0 || uint32_t(ref.SectionWhere) >= raw->Sections.Count ||
       uint64_t(ref.LabelOffsetInFile) + 4 > raw->Sections.Items[ref.SectionWhere].Size) {
-    return kCompileNoSuchLabel;  // not a placeholder this compilation wrote
+    key.Result = kCompileNoSuchLabel;  // not a placeholder this compilation wrote
+    return key;
   }
-  TLabelKey key{kAllSections, ref.Module, SpanOf(ref.Name)};
   if (ref.Section.Count > 0) {
     int32_t section = FindSection(raw, ref.Section.Items, ref.Section.Count);
-    if (section < 0) return kCompileNoSuchSection;
-    key.Section = uint32_t(section);
+    if (section < 0) {
+      key.Result = kCompileNoSuchSection;
+      return key;
+    }
+    key.Key.Section = uint32_t(section);
   }
-  const TLabelEntry* label = FindLabel(raw, index, key);
+  key.Hash = KeyHash(key.Key);
+  return key;
+}
+
+// Fills entry k of "JTS" (at `jtsStart` + 4k) and the placeholder of reference k.
+uint32_t ResolveOne(TRawScript* raw, const TLabelIndex& index, const TReferenceKey& key,
+                    uint32_t jtsStart, uint32_t k) {
+  if (key.Result != kCompileOk) return key.Result;
+  const TLabelEntry* label = FindLabel(raw, index, key.Key, key.Hash);
   if (label == nullptr) return kCompileNoSuchLabel;
+  const TOneLabelReference& ref = raw->LabelReferences.Items[k];
   const TCompSection& target = raw->Sections.Items[label->Section];
   TCompSection& where = raw->Sections.Items[ref.SectionWhere];
   StoreU32At(raw->Sections.Items[kJtsSection].Ptr + jtsStart + 4 * k,
@@ -164,16 +203,22 @@ uint32_t ResolveLabels(TRawScript* raw) {
   if (!appended || !LayoutSections(raw)) return kCompileImageTooLarge;
   TLabelIndex index{};
   BuildLabelIndex(raw, index);
-  for (uint32_t k = 0; k < count; ++k) {
-    uint32_t result = ResolveOne(raw, index, jtsStart, k);
+  TGrowArray<TReferenceKey> keys{};
+  for (uint32_t k = 0; k < count; ++k) *GrowArrayPush(keys) = KeyOfReference(raw, k);
+  uint32_t result = kCompileOk;
+  for (uint32_t k = 0; k < count && result == kCompileOk; ++k) {
+    if (k + kPrefetchDistance < count) {
+      HashIndexPrefetch(index.Index, keys.Items[k + kPrefetchDistance].Hash);
+    }
+    result = ResolveOne(raw, index, keys.Items[k], jtsStart, k);
     if (result != kCompileOk) {
       TOneScriptLine origin = LineOrigin(raw, raw->LabelReferences.Items[k].LineNumber);
       raw->ErrLine = origin.LineNumber;
       raw->ErrModule = origin.ModuleIndex;
-      return result;
     }
   }
-  return kCompileOk;
+  GrowArrayFree(keys);
+  return result;
 }
 
 void FreeLabelReferences(TRawScript* raw) {
