@@ -226,8 +226,12 @@ uint32_t StoreLongData(TRawScript* raw, const uint8_t* payload, uint32_t length,
   const uint8_t* item = work->Item.Items;
   const uint32_t itemLength = work->Item.Count;
   TLongDataIndex& index = work->LongData;
+  const uint64_t hash = HashOf(item, itemLength);
+  // The index is large and read at random: its slot is on its way from
+  // memory while the bytes stored since the last item are hashed.
+  HashIndexPrefetch(index.Index, CandidateKey(hash, itemLength));
   CatchUp(index, lds.Ptr, lds.Size);
-  if (const uint32_t* k = FindCandidate(index, HashOf(item, itemLength), itemLength)) {
+  if (const uint32_t* k = FindCandidate(index, hash, itemLength)) {
     const uint32_t offset = index.Candidates.Items[*k].Offset;
     if (std::memcmp(lds.Ptr + offset, item, itemLength) == 0) return offset;
     int64_t found = FindFirstOccurrence(lds.Ptr, lds.Size, item, itemLength);
