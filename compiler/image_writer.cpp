@@ -20,10 +20,14 @@ uint64_t HeaderSize(const TRawScript* raw) {
   return size;
 }
 
-bool FitsFormat(const TRawScript* raw) {
+uint64_t ImageSize(const TRawScript* raw) {
   uint64_t total = HeaderSize(raw) + kImageTrailerLength;
   for (uint32_t i = 0; i < raw->Sections.Count; ++i) total += raw->Sections.Items[i].Size;
-  return total <= 0xFFFFFFFFu;
+  return total;
+}
+
+bool FitsFormat(const TRawScript* raw) {
+  return ImageSize(raw) <= 0xFFFFFFFFu;
 }
 
 // Counts and checksums everything on its way to the sink.
@@ -87,9 +91,12 @@ bool WriteToFile(void* context, const void* bytes, uint32_t length) {
   return true;
 }
 
+// Copies into an image whose storage was reserved for all of it.
 bool WriteToMemory(void* context, const void* bytes, uint32_t length) {
   TGrowArray<uint8_t>* image = static_cast<TGrowArray<uint8_t>*>(context);
-  if (length > 0) std::memcpy(GrowArrayPushZeroed(*image, length), bytes, length);
+  if (length > image->Capacity - image->Count) return false;
+  if (length > 0) std::memcpy(image->Items + image->Count, bytes, length);
+  image->Count += length;
   return true;
 }
 
@@ -133,5 +140,8 @@ bool SaveCompiledScript(TRawScript* raw, const char16_t* fileName, bool append) 
 
 bool BuildCompiledImage(const TRawScript* raw, TGrowArray<uint8_t>* image) {
   image->Count = 0;
+  const uint64_t size = ImageSize(raw);
+  if (size > kMaxGrowArrayBytes) return false;
+  GrowArrayReserve(*image, uint32_t(size));
   return WriteCompiledImage(raw, WriteToMemory, image);
 }
