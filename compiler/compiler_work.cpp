@@ -19,6 +19,7 @@ void FreeWork(TRawScript* raw) {
   HashIndexFree(work->SectionNames);
   GrowArrayFree(work->Payload);
   GrowArrayFree(work->Item);
+  FreeExtendedScratch(work->Floats);
   TextFree(work->Path);
   GrowArrayFree(work->FileBytes);
   GrowArrayFree(work->LineMap);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "compiler/compiler_types.h"
+#include "compiler/extended_float.h"
 #include "compiler/hash_index.h"
 #include "compiler/line_map.h"
 #include "compiler/long_data.h"
@@ -17,6 +18,7 @@ struct TCompilerWork {
   bool ImageTooLarge;           // a section refused to grow past the format's limit
   TGrowArray<uint8_t> Payload;  // the literal being compiled
   TGrowArray<uint8_t> Item;     // the long-data item being stored
+  TExtendedScratch Floats;      // the big numbers of floating-point literals
   TCompilerText Path;           // a resolved file name
   TGrowArray<uint8_t> FileBytes;
   TGrowArray<TLineMapEntry> LineMap;  // instructions in the order they were compiled

@@ -69,7 +69,7 @@ uint32_t EmitFileSize(TRawScript* raw, TTextSpan token) {
 
 uint32_t EmitFloat(TRawScript* raw, TTextSpan token) {
   uint8_t bytes[kExtendedBytes];
-  if (!ParseExtended(token, bytes)) return kCompileBadDataNumber;
+  if (!ParseExtended(token, bytes, &EnsureWork(raw)->Floats)) return kCompileBadDataNumber;
   EmitBytes(raw, bytes, kExtendedBytes);
   return kCompileOk;
 }

@@ -1,6 +1,7 @@
 #include "compiler/extended_float.h"
 
 #include <cstring>
+#include <utility>
 
 #include "base/grow_array.h"
 
@@ -26,16 +27,7 @@ constexpr uint32_t kQuotientBits = 66;  // a significand, a rounding bit and one
 // leading zero words. Freed by its owner.
 typedef TGrowArray<uint32_t> TBig;
 
-struct TBigSet {
-  TBig Value, Divisor, Shifted, Quotient, Work;
-  ~TBigSet() {
-    GrowArrayFree(Value);
-    GrowArrayFree(Divisor);
-    GrowArrayFree(Shifted);
-    GrowArrayFree(Quotient);
-    GrowArrayFree(Work);
-  }
-};
+typedef TExtendedScratch TBigSet;
 
 uint32_t Word(const TBig& a, uint64_t i) {
   return i < a.Count ? a.Items[i] : 0;
@@ -327,10 +319,26 @@ int64_t ReadSignificand(const TDecimalSyntax& d, TBig& value, uint32_t* kept) {
 
 }  // namespace
 
+void FreeExtendedScratch(TExtendedScratch& scratch) {
+  GrowArrayFree(scratch.Value);
+  GrowArrayFree(scratch.Divisor);
+  GrowArrayFree(scratch.Shifted);
+  GrowArrayFree(scratch.Quotient);
+  GrowArrayFree(scratch.Work);
+}
+
 bool ParseExtended(TTextSpan text, uint8_t out[kExtendedBytes]) {
+  TExtendedScratch scratch{};
+  const bool parsed = ParseExtended(text, out, &scratch);
+  FreeExtendedScratch(scratch);
+  return parsed;
+}
+
+bool ParseExtended(TTextSpan text, uint8_t out[kExtendedBytes], TExtendedScratch* scratch) {
   TDecimalSyntax syntax;
   if (!ScanSyntax(text, &syntax)) return false;
-  TBigSet s{};
+  TBigSet& s = *scratch;
+  s.Value.Count = 0;
   uint32_t digits = 0;
   int64_t e10 = ReadSignificand(syntax, s.Value, &digits);
   if (s.Value.Count == 0 || int64_t(digits) + e10 <= kZeroDecimalExponent) {
@@ -352,9 +360,7 @@ bool ParseExtended(TTextSpan text, uint8_t out[kExtendedBytes]) {
   TBig& scaled = shift >= 0 ? s.Value : s.Divisor;
   ShiftLeft(scaled, uint64_t(shift >= 0 ? shift : -shift), s.Shifted);
   Trim(s.Shifted);
-  GrowArrayFree(scaled);
-  scaled = s.Shifted;
-  s.Shifted = {};
+  std::swap(scaled, s.Shifted);
   const bool sticky = Divide(s);
   return RoundToExtended(s.Quotient, -int64_t(k) - shift, sticky, syntax.Negative, out);
 }

@@ -11,11 +11,22 @@
 
 #include <cstdint>
 
+#include "base/grow_array.h"
 #include "compiler/compiler_text.h"
 
 constexpr uint32_t kExtendedBytes = 10;
 
+// Big-number storage that a caller may keep from one literal to the next, so
+// that a script full of floating-point literals does not go to the heap for
+// each of them. Zero-filled is empty.
+struct TExtendedScratch {
+  TGrowArray<uint32_t> Value, Divisor, Shifted, Quotient, Work;
+};
+void FreeExtendedScratch(TExtendedScratch& scratch);
+
 // The 10 bytes of the value: the 64-bit significand with its explicit
 // integer bit, then the sign bit and the 15-bit biased exponent,
 // little-endian.
+bool ParseExtended(TTextSpan text, uint8_t out[kExtendedBytes], TExtendedScratch* scratch);
+// The same with storage of its own.
 bool ParseExtended(TTextSpan text, uint8_t out[kExtendedBytes]);

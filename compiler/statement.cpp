@@ -115,7 +115,8 @@ void EmitExtended(TRawScript* raw, const uint8_t (&bytes)[kExtendedBytes]) {
 uint32_t CompileFloat(TRawScript* raw, TTextSpan token, TPTypes allowed) {
   if (!Allows(allowed, ptExtended)) return kCompileKindNotAllowed;
   uint8_t bytes[kExtendedBytes];
-  if (!ParseExtended(After(token, 1), bytes)) return kCompileFloatExpected;
+  if (!ParseExtended(After(token, 1), bytes, &EnsureWork(raw)->Floats))
+    return kCompileFloatExpected;
   EmitExtended(raw, bytes);
   return kCompileOk;
 }
@@ -171,7 +172,7 @@ uint32_t CompilePlainNumber(TRawScript* raw, TTextSpan token) {
     return kCompileOk;
   }
   uint8_t bytes[kExtendedBytes];
-  if (!ParseExtended(token, bytes)) return kCompileNotANumber;
+  if (!ParseExtended(token, bytes, &EnsureWork(raw)->Floats)) return kCompileNotANumber;
   EmitExtended(raw, bytes);
   return kCompileOk;
 }
