@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "compiler/hash_index.h"
 #include "compiler/number_literals.h"
 #include "compiler/text_file.h"
 #include "compiler/tokenizer.h"
@@ -9,6 +10,9 @@
 namespace {
 
 TCmdInfoList gCommands{};
+// Command names to entries of gCommands, so that finding a statement's
+// command is one probe instead of a binary search of many comparisons.
+THashIndex gCommandIndex{};
 
 void FreeCommand(TCmdInfo& command) {
   TextFree(command.CmdName);
@@ -163,10 +167,49 @@ bool NameLess(const TCmdInfo& a, const TCmdInfo& b) {
   return CompareNoCase(SpanOf(a.CmdName), SpanOf(b.CmdName)) < 0;
 }
 
+const TCmdInfo* SearchSorted(TTextSpan name) {
+  uint32_t low = 0, high = gCommands.Count;
+  while (low < high) {
+    uint32_t mid = low + (high - low) / 2;
+    int c = CompareNoCase(SpanOf(gCommands.Items[mid].CmdName), name);
+    if (c == 0) return &gCommands.Items[mid];
+    if (c < 0) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return nullptr;
+}
+
+const uint32_t* FindIndexed(TTextSpan name) {
+  return HashIndexFind(gCommandIndex, HashNoCase(name), [&](uint32_t i) {
+    return EqualsNoCase(SpanOf(gCommands.Items[i].CmdName), name);
+  });
+}
+
+// Each name leads to the entry that the binary search over the sorted list
+// finds for it (the same for every spelling of the name), so that a list
+// that names a command twice keeps resolving to the same one of them.
+void IndexCommands() {
+  HashIndexFree(gCommandIndex);
+  for (uint32_t i = 0; i < gCommands.Count; ++i) {
+    const TTextSpan name = SpanOf(gCommands.Items[i].CmdName);
+    if (FindIndexed(name) != nullptr) continue;
+    HashIndexInsert(gCommandIndex, HashNoCase(name),
+                    uint32_t(SearchSorted(name) - gCommands.Items));
+  }
+}
+
+void ReleaseCommandList() {
+  FreeCommands(gCommands);
+  HashIndexFree(gCommandIndex);
+}
+
 }  // namespace
 
 int32_t ParseCommandList(const uint8_t* bytes, uint32_t length) {
-  FreeCommands(gCommands);
+  ReleaseCommandList();
   TCompilerText text{};
   DecodeAnsi(bytes, length, &text);
   TGrowArray<TTextSpan> fields{};
@@ -188,11 +231,12 @@ int32_t ParseCommandList(const uint8_t* bytes, uint32_t length) {
   }
   std::sort(list.Items, list.Items + list.Count, NameLess);
   gCommands = list;
+  IndexCommands();
   return 0;
 }
 
 int32_t LoadCommandList(const char16_t* path) {
-  FreeCommands(gCommands);
+  ReleaseCommandList();
   TGrowArray<uint8_t> bytes{};
   TFileReadResult read = ReadFileBytes(path, &bytes);
   int32_t result = read == kFileRead ? ParseCommandList(bytes.Items, bytes.Count) : -1;
@@ -201,22 +245,12 @@ int32_t LoadCommandList(const char16_t* path) {
 }
 
 const TCmdInfo* FindCommand(TTextSpan name) {
-  uint32_t low = 0, high = gCommands.Count;
-  while (low < high) {
-    uint32_t mid = low + (high - low) / 2;
-    int c = CompareNoCase(SpanOf(gCommands.Items[mid].CmdName), name);
-    if (c == 0) return &gCommands.Items[mid];
-    if (c < 0) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  return nullptr;
+  const uint32_t* found = FindIndexed(name);
+  return found != nullptr ? &gCommands.Items[*found] : nullptr;
 }
 
 void FreeCommandList() {
-  FreeCommands(gCommands);
+  ReleaseCommandList();
 }
 
 const TCmdInfoList& CommandList() {
