@@ -50,6 +50,7 @@ TEST_F(Directives, ValuesInTheirRanges) {
                                          "00 00 00 00 00 00 00 80 00 C0"));
   EXPECT_EQ(DataCode("&DF 1.5x"), kCompileBadDataNumber);
   EXPECT_EQ(Data("&DB"), Bytes());
+  EXPECT_EQ(Data("&DB 7 \"\" '' \"\""), HexBytes("07"));  // empty strings emit nothing
   EXPECT_EQ(DataCode("&DB \"abc"), kCompileUnterminatedToken);
 }
 

@@ -77,29 +77,8 @@ bool AppendBytes(TCompSection& section, const void* bytes, uint32_t length) {
   return true;
 }
 
-void EmitBytes(TRawScript* raw, const void* bytes, uint32_t length) {
+void EmitBytesGrowing(TRawScript* raw, const void* bytes, uint32_t length) {
   if (!AppendBytes(CurrentSection(raw), bytes, length)) EnsureWork(raw)->ImageTooLarge = true;
-}
-
-void EmitByte(TRawScript* raw, uint8_t value) {
-  EmitBytes(raw, &value, 1);
-}
-
-void EmitU16(TRawScript* raw, uint16_t value) {
-  uint8_t b[2] = {uint8_t(value), uint8_t(value >> 8)};
-  EmitBytes(raw, b, 2);
-}
-
-void EmitU32(TRawScript* raw, uint32_t value) {
-  uint8_t b[4];
-  for (int i = 0; i < 4; ++i) b[i] = uint8_t(value >> (8 * i));
-  EmitBytes(raw, b, 4);
-}
-
-void EmitU64(TRawScript* raw, uint64_t value) {
-  uint8_t b[8];
-  for (int i = 0; i < 8; ++i) b[i] = uint8_t(value >> (8 * i));
-  EmitBytes(raw, b, 8);
 }
 
 uint32_t DeclareSection(TRawScript* raw, TTextSpan kindWord, TTextSpan name) {

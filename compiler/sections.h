@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "compiler/compiler_text.h"
 #include "compiler/compiler_types.h"
@@ -19,16 +20,40 @@ int32_t FindSection(TRawScript* raw, const char* name, uint32_t length);
 // appended, when the section would pass the 4 GiB that the format can
 // describe.
 bool AppendBytes(TCompSection& section, const void* bytes, uint32_t length);
-// Appends to the current section. A refused append is remembered and fails
-// the line being compiled with kCompileImageTooLarge.
-void EmitBytes(TRawScript* raw, const void* bytes, uint32_t length);
-void EmitByte(TRawScript* raw, uint8_t value);
-void EmitU16(TRawScript* raw, uint16_t value);
-void EmitU32(TRawScript* raw, uint32_t value);
-void EmitU64(TRawScript* raw, uint64_t value);
-
 inline TCompSection& CurrentSection(TRawScript* raw) {
   return raw->Sections.Items[raw->CurrentSection];
+}
+
+// Appends to the current section. A refused append is remembered and fails
+// the line being compiled with kCompileImageTooLarge.
+void EmitBytesGrowing(TRawScript* raw, const void* bytes, uint32_t length);
+// Instructions are written a few bytes at a time, and nearly every piece
+// fits the buffer as it is.
+inline void EmitBytes(TRawScript* raw, const void* bytes, uint32_t length) {
+  TCompSection& section = CurrentSection(raw);
+  if (length != 0 && section.Size < section.BufSize && length <= section.BufSize - section.Size) {
+    std::memcpy(section.Ptr + section.Size, bytes, length);
+    section.Size += length;
+    return;
+  }
+  EmitBytesGrowing(raw, bytes, length);
+}
+inline void EmitByte(TRawScript* raw, uint8_t value) {
+  EmitBytes(raw, &value, 1);
+}
+inline void EmitU16(TRawScript* raw, uint16_t value) {
+  const uint8_t b[2] = {uint8_t(value), uint8_t(value >> 8)};
+  EmitBytes(raw, b, 2);
+}
+inline void EmitU32(TRawScript* raw, uint32_t value) {
+  uint8_t b[4];
+  for (int i = 0; i < 4; ++i) b[i] = uint8_t(value >> (8 * i));
+  EmitBytes(raw, b, 4);
+}
+inline void EmitU64(TRawScript* raw, uint64_t value) {
+  uint8_t b[8];
+  for (int i = 0; i < 8; ++i) b[i] = uint8_t(value >> (8 * i));
+  EmitBytes(raw, b, 8);
 }
 
 // A section declaration: `kindWord` is the code or data keyword, `name` the
