@@ -2,11 +2,11 @@
 
 namespace {
 
-void Place(TGrowArray<THashSlot>& slots, uint64_t hash, uint32_t value) {
+void Place(TGrowArray<THashSlot>& slots, uint32_t tag, uint32_t value) {
   const uint32_t mask = slots.Count - 1;
-  uint32_t i = uint32_t(MixHash(hash)) & mask;
-  while (slots.Items[i].Used) i = (i + 1) & mask;
-  slots.Items[i] = {hash, value, 1};
+  uint32_t i = tag & mask;
+  while (slots.Items[i].Tag != 0) i = (i + 1) & mask;
+  slots.Items[i] = {tag, value};
 }
 
 // Keeps the table at most half full, so that probes stay short.
@@ -19,7 +19,7 @@ void GrowFor(THashIndex& index, uint64_t entries) {
   GrowArrayPushZeroed(slots, size);
   for (uint32_t i = 0; i < index.Slots.Count; ++i) {
     const THashSlot& old = index.Slots.Items[i];
-    if (old.Used) Place(slots, old.Hash, old.Value);
+    if (old.Tag != 0) Place(slots, old.Tag, old.Value);
   }
   GrowArrayFree(index.Slots);
   index.Slots = slots;
@@ -29,7 +29,7 @@ void GrowFor(THashIndex& index, uint64_t entries) {
 
 void HashIndexInsert(THashIndex& index, uint64_t hash, uint32_t value) {
   GrowFor(index, uint64_t(index.Used) + 1);
-  Place(index.Slots, hash, value);
+  Place(index.Slots, HashTag(hash), value);
   ++index.Used;
 }
 

@@ -3,6 +3,11 @@
 // means, so one index type serves names compared without case, section names
 // compared exactly and long-data candidates compared by content. Zero-filled
 // is empty.
+//
+// A slot keeps 32 bits of the mixed hash, which also give its home position,
+// rather than the whole hash: eight-byte slots make a table of hundreds of
+// thousands of labels or texts half as large, and such a table is read at
+// random. Entries whose tags agree are told apart by `equal`.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +15,8 @@
 #include "base/grow_array.h"
 
 struct THashSlot {
-  uint64_t Hash;
+  uint32_t Tag;  // 0: the slot is free
   uint32_t Value;
-  uint32_t Used;
 };
 
 struct THashIndex {
@@ -30,15 +34,21 @@ inline uint64_t MixHash(uint64_t h) {
   return h;
 }
 
+inline uint32_t HashTag(uint64_t hash) {
+  const uint32_t tag = uint32_t(MixHash(hash));
+  return tag != 0 ? tag : 1;
+}
+
 // The value of the first entry with this hash for which `equal(value)` holds.
 template <typename Equal>
 const uint32_t* HashIndexFind(const THashIndex& index, uint64_t hash, Equal equal) {
   if (index.Slots.Count == 0) return nullptr;
   const uint32_t mask = index.Slots.Count - 1;
-  for (uint32_t i = uint32_t(MixHash(hash)) & mask;; i = (i + 1) & mask) {
+  const uint32_t tag = HashTag(hash);
+  for (uint32_t i = tag & mask;; i = (i + 1) & mask) {
     const THashSlot& slot = index.Slots.Items[i];
-    if (!slot.Used) return nullptr;
-    if (slot.Hash == hash && equal(slot.Value)) return &slot.Value;
+    if (slot.Tag == 0) return nullptr;
+    if (slot.Tag == tag && equal(slot.Value)) return &slot.Value;
   }
 }
 
@@ -47,7 +57,7 @@ const uint32_t* HashIndexFind(const THashIndex& index, uint64_t hash, Equal equa
 // known ahead then wait for memory together instead of one after another.
 inline void HashIndexPrefetch(const THashIndex& index, uint64_t hash) {
   if (index.Slots.Count == 0) return;
-  __builtin_prefetch(&index.Slots.Items[uint32_t(MixHash(hash)) & (index.Slots.Count - 1)]);
+  __builtin_prefetch(&index.Slots.Items[HashTag(hash) & (index.Slots.Count - 1)]);
 }
 
 // Adds an entry; entries with equal hashes are all kept.
