@@ -189,6 +189,38 @@ void CatchUp(TLongDataIndex& index, const uint8_t* lds, uint32_t size) {
   index.Scanned = size;
 }
 
+// Whether a header could start at a byte of this value: its element size
+// is 1 or 2.
+bool MayStartHeader(uint8_t byte) {
+  return byte == kByteElemSize || byte == kCharElemSize;
+}
+
+// An item just appended to an "LDS" that the index had seen to its end.
+// Unless a header may start inside it (other than its own) or in the 15
+// bytes before it, or a pending candidate ends inside it, feeding its bytes
+// one by one would only move the rolling hash and complete the item's own
+// header: both follow from the item's hash in one step. Most texts and
+// blocks are appended this way.
+void SkipAppendedItem(TLongDataIndex& index, const uint8_t* lds, uint32_t start, uint32_t length,
+                      uint64_t itemHash) {
+  if (index.Scanned != start) return;
+  for (uint32_t p = start >= kHeaderBytes - 1 ? start - (kHeaderBytes - 1) : 0; p < start; ++p) {
+    if (MayStartHeader(lds[p])) return;
+  }
+  for (uint32_t p = start + 1; p < start + length; ++p) {
+    if (MayStartHeader(lds[p])) return;
+  }
+  const uint32_t end = start + length;
+  if (index.Pending.Count > 0 && index.Pending.Items[0].End < end) return;
+  index.RecentHashes[start % 16] = index.RollingHash;
+  NoteHeader(index, lds, start);
+  index.RollingHash = Reduce(MulMod(index.RollingHash, Power(index, length)) + itemHash);
+  index.Scanned = end;
+  while (index.Pending.Count > 0 && index.Pending.Items[0].End == end) {
+    CompleteCandidate(index, lds, PopPending(index.Pending));
+  }
+}
+
 void BuildItem(TGrowArray<uint8_t>& item, const uint8_t* payload, uint32_t length,
                uint32_t elemSize) {
   const uint32_t count = uint32_t((uint64_t(length) + 2) / elemSize);
@@ -238,7 +270,11 @@ uint32_t StoreLongData(TRawScript* raw, const uint8_t* payload, uint32_t length,
     if (found >= 0) return uint32_t(found);
   }
   const uint32_t offset = lds.Size;
-  if (!AppendBytes(lds, item, itemLength)) work->ImageTooLarge = true;
+  if (!AppendBytes(lds, item, itemLength)) {
+    work->ImageTooLarge = true;
+  } else {
+    SkipAppendedItem(index, lds.Ptr, offset, itemLength, hash);
+  }
   return offset;
 }
 
