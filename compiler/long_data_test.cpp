@@ -34,11 +34,11 @@ std::string Hex(const Bytes& bytes) {
   return s;
 }
 
-// The item that stores a block.
-Bytes BlockItem(const Bytes& payload) {
-  uint32_t count = uint32_t(payload.size() + 2);
+// The item that stores a block (element size 1) or a text (2).
+Bytes BlockItem(const Bytes& payload, uint32_t elemSize = 1) {
+  uint32_t count = uint32_t(payload.size() + 2) / elemSize;
   Bytes item;
-  for (uint32_t v : {1u, count, count, 0u}) {
+  for (uint32_t v : {elemSize, count, count, 0u}) {
     for (int i = 0; i < 4; ++i) item.push_back(uint8_t(v >> (8 * i)));
   }
   item.insert(item.end(), payload.begin(), payload.end());
@@ -149,6 +149,63 @@ TEST_F(LongData, AgreesWithASearchAtEveryOffset) {
     }
   }
   EXPECT_GT(foundInside, 20);  // the cases that a search of item starts would miss
+}
+
+// Texts of plain letters (whose bytes cannot start a header) with blocks
+// that copy pieces of "LDS", hold whole items or start with fake headers,
+// against the same byte-by-byte model: most texts are appended in one step
+// and must still be found where they stand later, inside or across items.
+TEST_F(LongData, TextsAppendedWholeAgreeWithASearchAtEveryOffset) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 20; ++round) {
+    Bytes model;
+    std::string script;
+    std::vector<uint32_t> expected;
+    std::vector<std::string> texts;
+    for (int n = 0; n < 200; ++n) {
+      Bytes payload;
+      uint32_t elemSize = 1;
+      std::string text;
+      const uint32_t kind = rng() % 8;
+      if (kind < 4) {  // a text, new or seen before
+        if (kind == 0 && !texts.empty()) {
+          text = texts[rng() % texts.size()];
+        } else {
+          for (uint32_t i = rng() % 12; i > 0; --i) text += char('a' + rng() % 3);
+          texts.push_back(text);
+        }
+        for (char ch : text) payload.insert(payload.end(), {uint8_t(ch), 0});
+        elemSize = 2;
+      } else if (kind == 4 && !model.empty()) {  // a piece of "LDS"
+        size_t from = rng() % model.size();
+        for (size_t i = from; i < model.size() && i < from + rng() % 64; ++i) {
+          payload.push_back(model[i]);
+        }
+      } else if (kind == 5 && !texts.empty()) {  // the item of a text, whole or cut short
+        Bytes units;
+        for (char ch : texts[rng() % texts.size()]) units.insert(units.end(), {uint8_t(ch), 0});
+        Bytes item = BlockItem(units, 2);
+        payload.assign(rng() % 2, uint8_t('a'));
+        payload.insert(payload.end(), item.begin(), item.end() - rng() % 3);
+      } else if (kind == 6) {  // a fake header claiming letters after it
+        payload = HexBytes("02000000 05000000 05000000 00000000");
+      } else {
+        for (uint32_t i = rng() % 20; i > 0; --i) payload.push_back(uint8_t('a' + rng() % 3));
+      }
+      Bytes item = BlockItem(payload, elemSize);
+      auto found = std::search(model.begin(), model.end(), item.begin(), item.end());
+      expected.push_back(uint32_t(found - model.begin()));
+      if (found == model.end()) model.insert(model.end(), item.begin(), item.end());
+      script += elemSize == 2 ? "PutText \"" + text + "\"\n" : "PutBlock !" + Hex(payload) + "!\n";
+    }
+    Compiled c(script);
+    ASSERT_EQ(c.Result(), kCompileOk);
+    ASSERT_EQ(c.Section("LDS"), model) << round;
+    Bytes gcs = c.Section("GCS");
+    for (size_t k = 0; k < expected.size(); ++k) {
+      ASSERT_EQ(U32At(gcs, 9 * k + 5), expected[k]) << round << " " << k;
+    }
+  }
 }
 
 }  // namespace
