@@ -1,6 +1,7 @@
 // Number, text and block literals, and the tokenizer that delimits them.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "compiler/extended_float.h"
@@ -97,6 +98,33 @@ TEST(Literals, FloatDigitsFarBeyondTheHalfWayPointStillCount) {
             "00 00 00 00 00 00 00 80 FF 3F");
 }
 
+// A compilation keeps one set of big numbers for all its literals: large
+// and small, kept and refused, in turn, must give what each gives alone.
+TEST(Literals, FloatsAreTheSameWithStorageKeptBetweenThem) {
+  const std::u16string literals[] = {u"1e4932",
+                                     u"0.1",
+                                     u"2.5e-4950",
+                                     u"1.18973149535723176508e4932",
+                                     u"18446744073709551616.5",
+                                     u"3.14159265358979323846264338327950288",
+                                     u"x",
+                                     u"-0",
+                                     u"1.8225997659412373013e-4951",
+                                     u"123456789012345678901234567890"};
+  TExtendedScratch scratch{};
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const std::u16string& literal : literals) {
+      uint8_t kept[kExtendedBytes] = {}, alone[kExtendedBytes] = {};
+      const bool parsed = ParseExtended(Span(literal), kept, &scratch);
+      EXPECT_EQ(parsed, ParseExtended(Span(literal), alone)) << pass;
+      if (parsed) {
+        EXPECT_EQ(std::memcmp(kept, alone, kExtendedBytes), 0) << pass;
+      }
+    }
+  }
+  FreeExtendedScratch(scratch);
+}
+
 TEST(Literals, FloatSyntax) {
   EXPECT_EQ(Extended(u"1E+2"), "00 00 00 00 00 00 00 C8 05 40");
   EXPECT_EQ(Extended(u"+1."), "00 00 00 00 00 00 00 80 FF 3F");
@@ -125,6 +153,14 @@ TEST(Literals, DoubleQuotedEscapes) {
   EXPECT_EQ(units(u"\"#00zz1\""), u"#00zz1");
   EXPECT_EQ(units(u"\"#263A\""), u"\u263A");
   EXPECT_EQ(units(u"\"\""), u"");
+  // Pairs are collapsed before escapes are read: a quote inside the four
+  // digits spoils the escape, one before it does not.
+  EXPECT_EQ(units(u"\"#00\"\"41\""), u"#00\"41");
+  EXPECT_EQ(units(u"\"\"\"#0041\""), u"\"A");
+  EXPECT_EQ(units(u"\"ab\"\"\""), u"ab\"");
+  EXPECT_EQ(units(u"\"\"\"\""), u"\"");
+  EXPECT_EQ(units(u"\"#\"\"\""), u"#\"");
+  EXPECT_EQ(units(u"\"#\""), u"#");
   TGrowArray<uint8_t> bytes{};
   EXPECT_FALSE(AppendDoubleQuoted(Span(u"\""), &bytes));  // shorter than its quotes: 1003
   EXPECT_FALSE(AppendSingleQuoted(Span(u"'"), &bytes));
@@ -142,6 +178,10 @@ TEST(Literals, SingleQuotedAndHex) {
   EXPECT_EQ(bytesOf(AppendSingleQuoted, u"'It''s'"), Utf8("It's"));
   EXPECT_EQ(bytesOf(AppendSingleQuoted, u"'#41##42#4'"), Utf8("A#42#4"));
   EXPECT_EQ(bytesOf(AppendSingleQuoted, u"'\u00E9'"), HexBytes("E9"));
+  EXPECT_EQ(bytesOf(AppendSingleQuoted, u"'#4''1'"), Utf8("#4'1"));
+  EXPECT_EQ(bytesOf(AppendSingleQuoted, u"'##''#41#'"), Utf8("#'A#"));
+  EXPECT_EQ(bytesOf(AppendSingleQuoted, u"''"), Bytes());
+  EXPECT_EQ(bytesOf(AppendSingleQuoted, u"'\u20AC#80'"), HexBytes("80 80"));
   EXPECT_EQ(bytesOf(AppendHexBlock, u"!de AD-b e!"), HexBytes("DE AD BE"));
   TGrowArray<uint8_t> bytes{};
   EXPECT_FALSE(AppendHexBlock(Span(u"!abc!"), &bytes));
