@@ -97,6 +97,38 @@ TEST_F(CommandListFile, InvalidLinesAreNumbered) {
   EXPECT_EQ(LoadCommandList(ToU16(TempPath("no_such_command_list.txt")).c_str()), -1);
 }
 
+// Every name of a long list in any letter case, names that only start like
+// one, a name given twice, and a second list that replaces the first.
+TEST_F(CommandListFile, NamesAreFoundInAnyCaseAndOnlyWhole) {
+  std::string text;
+  for (int i = 0; i < 400; ++i) text += std::to_string(i) + ",1,0,Cmd" + std::to_string(i) + ",0\n";
+  text += "900,1,0,Twice,0\n901,1,0,TWICE,0\n902,1,0,\xC9t\xE9,0\n";
+  ASSERT_EQ(Parse(text), 0);
+  for (int i = 0; i < 400; ++i) {
+    const std::u16string n = ToU16(std::to_string(i));
+    ASSERT_NE(Find(u"cmd" + n), nullptr) << i;
+    EXPECT_EQ(Find(u"cmd" + n)->CmdCode, uint32_t(i));
+    EXPECT_EQ(Find(u"CMD" + n), Find(u"Cmd" + n));
+  }
+  EXPECT_EQ(Find(u"Cmd"), nullptr);
+  EXPECT_EQ(Find(u"Cmd4000"), nullptr);
+  EXPECT_EQ(Find(u"Cmd1 "), nullptr);
+  EXPECT_EQ(Find(u""), nullptr);
+  const TCmdInfo* twice = Find(u"twice");
+  ASSERT_NE(twice, nullptr);
+  EXPECT_TRUE(twice->CmdCode == 900 || twice->CmdCode == 901);
+  EXPECT_EQ(Find(u"TWICE"), twice);
+  EXPECT_EQ(Find(u"TwIcE"), twice);
+  ASSERT_NE(Find(u"\u00E9T\u00C9"), nullptr);
+  EXPECT_EQ(Find(u"\u00E9T\u00C9")->CmdCode, 902u);
+
+  ASSERT_EQ(Parse("7,1,0,Other,0\n"), 0);
+  EXPECT_EQ(Find(u"cmd1"), nullptr);
+  EXPECT_EQ(Find(u"twice"), nullptr);
+  ASSERT_NE(Find(u"OTHER"), nullptr);
+  EXPECT_EQ(Find(u"OTHER")->CmdCode, 7u);
+}
+
 TEST_F(CommandListFile, KeywordsFromTheFileBesideTheCommandList) {
   const std::string commands = TempPath("cmds.txt");
   const std::string keywords = TempPath("CompilerKeywords.txt");
