@@ -93,11 +93,12 @@ uint32_t IncludeModules(TLoader& loader, TTokenizer tokens, uint32_t kind, int32
 }
 
 // Appends the lines of one file, expanding its inclusion lines.
-uint32_t ExpandLines(TLoader& loader, TTextSpan text, int32_t module, uint32_t depth) {
+uint32_t ExpandLines(TLoader& loader, const TGrowArray<uint8_t>& bytes, int32_t module,
+                     uint32_t depth) {
   uint32_t result = kCompileOk;
   uint32_t lineNumber = 0;
   bool scanning = true;
-  ForEachLine(text, [&](TTextSpan line) {
+  ForEachDecodedLine(bytes.Items, bytes.Count, [&](TTextSpan line) {
     ++lineNumber;
     if (result != kCompileOk) return;
     TTokenizer tokens = StartTokens(line);
@@ -122,11 +123,8 @@ uint32_t LoadModuleLines(TLoader& loader, const char16_t* path, int32_t module, 
     GrowArrayFree(bytes);
     return kCompileUnreadableSource;
   }
-  TCompilerText text{};
-  DecodeText(bytes.Items, bytes.Count, &text);
+  uint32_t result = ExpandLines(loader, bytes, module, depth);
   GrowArrayFree(bytes);
-  uint32_t result = ExpandLines(loader, SpanOf(text), module, depth);
-  TextFree(text);
   return result;
 }
 
@@ -163,9 +161,7 @@ uint32_t LoadMainScript(TRawScript* raw, const char16_t* path) {
 }
 
 void AddScriptLines(TRawScript* raw, const uint8_t* bytes, uint32_t length, int32_t moduleIndex) {
-  TCompilerText text{};
-  DecodeText(bytes, length, &text);
   uint32_t lineNumber = 0;
-  ForEachLine(SpanOf(text), [&](TTextSpan line) { AddLine(raw, line, moduleIndex, ++lineNumber); });
-  TextFree(text);
+  ForEachDecodedLine(bytes, length,
+                     [&](TTextSpan line) { AddLine(raw, line, moduleIndex, ++lineNumber); });
 }

@@ -101,6 +101,24 @@ TFileReadResult ReadFileBytes(const char16_t* path, TGrowArray<uint8_t>* bytes) 
   return read ? kFileRead : kFileCannotRead;
 }
 
+bool HasByteOrderMark(const uint8_t* bytes, uint32_t length) {
+  return (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ||
+         (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) ||
+         (length >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF);
+}
+
+uint32_t AnsiPieceEnd(const uint8_t* bytes, uint32_t length, uint32_t start, uint32_t size) {
+  uint32_t i = length - start > size ? start + size : length;
+  for (; i < length; ++i) {
+    const uint8_t b = bytes[i];
+    if (b != '\r' && b != '\n') continue;
+    const bool asciiBefore = i == start || bytes[i - 1] < 0x80;
+    if (b == '\r' && i + 1 < length && bytes[i + 1] == '\n') ++i;
+    if (asciiBefore) return i + 1;
+  }
+  return length;
+}
+
 void DecodeText(const uint8_t* bytes, uint32_t length, TCompilerText* text) {
   text->Count = 0;
   if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
