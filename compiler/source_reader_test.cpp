@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "compiler/compilation.h"
 #include "compiler/compile_codes.h"
 #include "compiler/image_writer.h"
+#include "compiler/text_file.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/test_harness.h"
 
@@ -91,6 +93,40 @@ TEST_F(SourceReader, EncodingsAndLineEnds) {
   EXPECT_EQ(ends.result, kCompileUnknownLine);
   EXPECT_EQ(ends.raw.ErrLine, 6u);
   EXPECT_EQ(ends.raw.ScriptText.Count, 6u);
+}
+
+// A long script without a byte-order mark is decoded a piece at a time; its
+// lines must be those of the whole text decoded at once, whatever line ends
+// and bytes stand where the pieces meet.
+TEST_F(SourceReader, LongAnsiScriptsGiveTheLinesOfTheWholeText) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 4; ++round) {
+    Bytes bytes;
+    while (bytes.size() < 300000) {
+      for (uint32_t n = rng() % 40; n > 0; --n) {
+        const uint32_t kind = rng() % 8;
+        bytes.push_back(kind == 0 ? uint8_t(0x80 + rng() % 128) : uint8_t('a' + rng() % 26));
+      }
+      static const char* const kEnds[] = {"\n", "\r", "\r\n", "\n\r", "\r\n\r\n"};
+      for (const char* e = kEnds[rng() % 5]; *e != 0; ++e) bytes.push_back(uint8_t(*e));
+    }
+    if (round % 2 == 1) bytes.resize(bytes.size() - 1 - rng() % 30);  // no line end at the end
+    TCompilerText whole{};
+    DecodeText(bytes.data(), uint32_t(bytes.size()), &whole);
+    std::vector<std::u16string> expected;
+    ForEachLine(SpanOf(whole),
+                [&](TTextSpan line) { expected.emplace_back(line.Chars, line.Length); });
+    TextFree(whole);
+    TRawScript raw{};
+    BeforeCompiling(&raw);
+    AddScriptLines(&raw, bytes.data(), uint32_t(bytes.size()), kMainScriptModule);
+    ASSERT_EQ(raw.ScriptText.Count, expected.size()) << round;
+    for (uint32_t i = 0; i < raw.ScriptText.Count; ++i) {
+      ASSERT_EQ(Str(raw.ScriptText.Items[i]), expected[i]) << round << " " << i;
+      ASSERT_EQ(raw.ScriptLines.Items[i].LineNumber, i + 1);
+    }
+    AfterCompiling(&raw);
+  }
 }
 
 TEST_F(SourceReader, ModulesStandBeforeTheirInclusionLine) {
