@@ -224,13 +224,13 @@ TStatus ChangeInPlace(TScriptContext* context, const TInPlaceOperation& operatio
   }
   switch (v->VarType) {
     case vtInteger:
-      v->AsInteger = operation.OnInteger(v->AsInteger);
+      RewriteScalar(v, operation.OnInteger(v->AsInteger));
       return kStatusOk;
     case vtExtended:
-      v->AsExtended = operation.OnExtended(v->AsExtended);
+      RewriteScalar(v, operation.OnExtended(v->AsExtended));
       return kStatusOk;
     case vtDWORD:
-      v->AsDWORD = operation.OnDWORD(v->AsDWORD);
+      RewriteScalar(v, operation.OnDWORD(v->AsDWORD));
       return kStatusOk;
     default:
       return kStatusWrongKind;

@@ -109,7 +109,3 @@ uint32_t VarKindElemSize(TVarType kind) {
       return 0;
   }
 }
-
-bool VarKindHasItems(TVarType kind) {
-  return VarKindElemSize(kind) != 0;
-}

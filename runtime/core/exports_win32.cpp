@@ -40,20 +40,28 @@ TStatus __stdcall ZvExecuteByteCode(TScriptContext* context, const char* section
 }
 
 // A library that passes no context, or one that the runtime has released (a
-// form that outlived its script), has no variables to store into.
+// form that outlived its script), has no variables to store into. A scalar
+// store holds the variables' lock for the whole store: the script's thread
+// stores scalars without it, but never moves a frame while it is held.
 TStatus __stdcall ZvVarStoreDWORD(TScriptContext* context, uint32_t reference, uint32_t value) {
   TLibraryStoreScope scope(context);
-  return scope.Live() ? Var_StoreDWORD(context, reference, value) : kStatusNoSuchVariable;
+  if (!scope.Live()) return kStatusNoSuchVariable;
+  TVariablesLock lock;
+  return Var_StoreDWORD(context, reference, value);
 }
 
 TStatus __stdcall ZvVarStoreInteger(TScriptContext* context, uint32_t reference, int64_t value) {
   TLibraryStoreScope scope(context);
-  return scope.Live() ? Var_StoreInteger(context, reference, value) : kStatusNoSuchVariable;
+  if (!scope.Live()) return kStatusNoSuchVariable;
+  TVariablesLock lock;
+  return Var_StoreInteger(context, reference, value);
 }
 
 TStatus __stdcall ZvVarStoreFloat(TScriptContext* context, uint32_t reference, TExtended value) {
   TLibraryStoreScope scope(context);
-  return scope.Live() ? Var_StoreFloat(context, reference, value) : kStatusNoSuchVariable;
+  if (!scope.Live()) return kStatusNoSuchVariable;
+  TVariablesLock lock;
+  return Var_StoreFloat(context, reference, value);
 }
 
 TStatus __stdcall ZvVarStoreBinBlock(TScriptContext* context, uint32_t reference, const void* data,

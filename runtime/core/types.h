@@ -109,5 +109,11 @@ constexpr uint32_t kDefaultSendMsgTimeout = 500;
 TVarType ParamKindToVarKind(TParamType kind);
 // Element size of a value kind's array (0 for scalar kinds).
 uint32_t VarKindElemSize(TVarType kind);
-// Whether a value kind has items (arrays, texts, blocks and lists).
-bool VarKindHasItems(TVarType kind);
+// Whether a value kind has items (arrays, texts, blocks and lists). Inline:
+// every store asks it of the value it replaces.
+inline bool VarKindHasItems(TVarType kind) {
+  constexpr uint32_t kKindsWithItems =
+      (1u << vtIntArray) | (1u << vtExtArray) | (1u << vtBinBlock) | (1u << vtBinBlockList) |
+      (1u << vtDWORDArray) | (1u << vtUnicodeString) | (1u << vtUnicodeStringList);
+  return kind < 32 && ((kKindsWithItems >> kind) & 1) != 0;
+}

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "base/bytes.h"
@@ -20,21 +21,55 @@ namespace {
 
 // Native libraries may store into a script's variables from threads of their
 // own while the script runs (the dialog library's forms report events that
-// way). Every change of a frame's length and every store therefore happens
-// under one process-wide lock, so a store never writes into a frame that the
-// script thread is moving or shrinking. Holders keep it for one store or one
-// frame change only, so a spin lock that yields is enough.
+// way). Such a store always runs under one process-wide lock, taken by the
+// exported functions for the whole store of a scalar, and by the other
+// stores around the change they make. The script's own thread
+// takes the lock only where memory moves or is released: when a frame or the
+// frame stack grows, when an array value is released or replaced, and when a
+// frame holding arrays is emptied. What it does most often needs no lock,
+// because it moves and frees nothing that a library store could be using: a
+// scalar stored over a scalar, a frame pushed into storage it already has,
+// variables added within a frame's capacity, a frame of scalars popped (a
+// popped frame keeps its storage for the next push).
+//
+// A library store that races such a store to the same variable leaves a
+// scalar with either value, or the library's array whole: the script's
+// thread writes a scalar's payload first and its kind last, a locked store
+// its kind first (both targets are x86, where stores become visible in the
+// order they were made). A race that overwrites an array with a scalar
+// leaks the array rather than freeing it twice.
 std::atomic_flag varsLock = ATOMIC_FLAG_INIT;
+// Whether this thread holds varsLock: a library store holds it while the
+// store it calls decides whether to take it again.
+thread_local bool holdsVarsLock = false;
 
-class VarsGuard {
- public:
-  VarsGuard() {
-    while (varsLock.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+using VarsGuard = TVariablesLock;
+
+// Stores a length only after what it makes reachable is written, so that a
+// library store that reads it finds initialised variables.
+inline void PublishCount(uint32_t* count, uint32_t value) {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  *count = value;
+}
+
+// A locked store writes the kind first and its payload after it.
+template <typename T>
+void StoreLocked(TZorvatVariable* v, T value) {
+  ReleaseVar(v);
+  if constexpr (std::is_same_v<T, uint32_t>) {
+    v->VarType = vtDWORD;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    v->AsDWORD = value;
+  } else if constexpr (std::is_same_v<T, int64_t>) {
+    v->VarType = vtInteger;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    v->AsInteger = value;
+  } else {
+    v->VarType = vtExtended;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    v->AsExtended = value;
   }
-  ~VarsGuard() { varsLock.clear(std::memory_order_release); }
-  VarsGuard(const VarsGuard&) = delete;
-  VarsGuard& operator=(const VarsGuard&) = delete;
-};
+}
 
 // The live contexts, and the lock that keeps one from being released while a
 // library store into it is under way. It is taken before the
@@ -92,6 +127,7 @@ bool IsListKind(TVarType kind) {
 void TakeArray(TZorvatVariable* v, PArrayHeader array, TVarType kind) {
   if (!(VarKindHasItems(v->VarType) && v->UA == array)) ReleaseVar(v);
   v->VarType = kind;
+  std::atomic_signal_fence(std::memory_order_seq_cst);  // kind first (see above)
   v->UA = array;
 }
 
@@ -177,22 +213,53 @@ TLibraryStoreScope::~TLibraryStoreScope() {
   liveLock.unlock();
 }
 
+TVariablesLock::TVariablesLock() : taken_(!holdsVarsLock) {
+  if (!taken_) return;
+  while (varsLock.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  holdsVarsLock = true;
+}
+
+TVariablesLock::~TVariablesLock() {
+  if (!taken_) return;
+  holdsVarsLock = false;
+  varsLock.clear(std::memory_order_release);
+}
+
 TStatus PushFrame(TScriptContext* context) {
+  TVarStack& frames = context->StackFrames;
+  if (frames.Count < frames.Capacity && frames.Count < kMaxFrameDepth) {
+    frames.Items[frames.Count].Count = 0;
+    PublishCount(&frames.Count, frames.Count + 1);
+    return kStatusOk;
+  }
   VarsGuard guard;
   return PushFrameLocked(context);
 }
 
-TStatus PopFrame(TScriptContext* context) {
-  VarsGuard guard;
-  TVarStack& frames = context->StackFrames;
-  if (frames.Count == 0) return kStatusNoFrame;
-  EmptyFrame(frames.Items[--frames.Count]);
-  return kStatusOk;
+namespace {
+
+bool AnyHasItems(const TZorvatVariable* variables, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) {
+    if (VarKindHasItems(variables[i].VarType)) return true;
+  }
+  return false;
 }
 
-TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* first) {
-  *first = kNoVariable;
-  if (n == 0) return kStatusVarCountError;
+}  // namespace
+
+namespace {
+
+// Releases the arrays of a frame that holds some, under the lock; kept out
+// of the common path.
+[[gnu::noinline]] void EmptyFrameLocked(TZorvatVariables& frame) {
+  VarsGuard guard;
+  EmptyFrame(frame);
+}
+
+// Adds variables where the frame (or the frame stack) must grow, under the
+// lock.
+[[gnu::noinline]] TStatus AllocVarsGrowing(TScriptContext* context, uint32_t n, bool global,
+                                           uint32_t* first) {
   VarsGuard guard;
   if (context->StackFrames.Count == 0) {
     const TStatus pushed = PushFrameLocked(context);
@@ -209,13 +276,47 @@ TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* fi
   return kStatusOk;
 }
 
+}  // namespace
+
+TStatus PopFrame(TScriptContext* context) {
+  TVarStack& frames = context->StackFrames;
+  const uint32_t count = frames.Count;
+  if (count == 0) return kStatusNoFrame;
+  TZorvatVariables& frame = frames.Items[count - 1];
+  if (AnyHasItems(frame.Items, frame.Count)) EmptyFrameLocked(frame);
+  PublishCount(&frames.Count, count - 1);
+  frame.Count = 0;
+  return kStatusOk;
+}
+
+TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* first) {
+  uint32_t unused;
+  if (first == nullptr) first = &unused;
+  *first = kNoVariable;
+  if (n == 0) return kStatusVarCountError;
+  TZorvatVariables* frame = Frame(context, global);
+  if (frame == nullptr || n > frame->Capacity - frame->Count) {
+    return AllocVarsGrowing(context, n, global, first);
+  }
+  // Within the frame's storage: nothing moves.
+  const uint32_t oldCount = frame->Count;
+  TZorvatVariable* added = frame->Items + oldCount;
+  for (uint32_t i = 0; i < n; ++i) added[i] = TZorvatVariable{};
+  PublishCount(&frame->Count, oldCount + n);
+  *first = oldCount;
+  return kStatusOk;
+}
+
 TStatus FreeVars(TScriptContext* context, uint32_t n, bool global) {
-  VarsGuard guard;
   TZorvatVariables* frame = Frame(context, global);
   if (frame == nullptr) return kStatusNoFrame;
   TStatus status = n > frame->Count ? kStatusVarCountError : kStatusOk;
   uint32_t keep = n > frame->Count ? 0 : frame->Count - n;
-  while (frame->Count > keep) ReleaseVar(&frame->Items[--frame->Count]);
+  if (AnyHasItems(frame->Items + keep, frame->Count - keep)) {
+    VarsGuard guard;
+    while (frame->Count > keep) ReleaseVar(&frame->Items[--frame->Count]);
+  }
+  PublishCount(&frame->Count, keep);
   return status;
 }
 
@@ -241,19 +342,6 @@ TStatus GetVarDWORD(TScriptContext* context, uint32_t reference, uint32_t* value
   if (v == nullptr) return kStatusNoSuchVariable;
   if (v->VarType != vtInteger && v->VarType != vtDWORD) return kStatusBadVarKindForNumber;
   *value = v->AsDWORD;
-  return kStatusOk;
-}
-
-TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value) {
-  TZorvatVariable* v = ResolveVar(context, reference);
-  if (v == nullptr) return kStatusNoSuchVariable;
-  if (v->VarType == vtInteger) {
-    *value = v->AsInteger;
-  } else if (v->VarType == vtDWORD) {
-    *value = int64_t(v->AsDWORD);
-  } else {
-    return kStatusBadVarKindForNumber;
-  }
   return kStatusOk;
 }
 
@@ -313,32 +401,38 @@ void* VarItemSpan(TScriptContext* context, uint32_t reference, uint32_t index, u
 }
 
 TStatus ZV_STDCALL Var_StoreDWORD(TScriptContext* context, uint32_t reference, uint32_t value) {
-  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
-  ReleaseVar(v);
-  v->VarType = vtDWORD;
-  v->AsDWORD = value;
+  if (!VarKindHasItems(v->VarType)) {
+    RewriteScalar(v, value);
+    return kStatusOk;
+  }
+  VarsGuard guard;
+  StoreLocked(v, value);
   return kStatusOk;
 }
 
 TStatus ZV_STDCALL Var_StoreInteger(TScriptContext* context, uint32_t reference, int64_t value) {
-  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
-  ReleaseVar(v);
-  v->VarType = vtInteger;
-  v->AsInteger = value;
+  if (!VarKindHasItems(v->VarType)) {
+    RewriteScalar(v, value);
+    return kStatusOk;
+  }
+  VarsGuard guard;
+  StoreLocked(v, value);
   return kStatusOk;
 }
 
 TStatus ZV_STDCALL Var_StoreFloat(TScriptContext* context, uint32_t reference, TExtended value) {
-  VarsGuard guard;
   TZorvatVariable* v = ResolveVar(context, reference);
   if (v == nullptr) return kStatusNoSuchVariable;
-  ReleaseVar(v);
-  v->VarType = vtExtended;
-  v->AsExtended = value;
+  if (!VarKindHasItems(v->VarType)) {
+    RewriteScalar(v, value);
+    return kStatusOk;
+  }
+  VarsGuard guard;
+  StoreLocked(v, value);
   return kStatusOk;
 }
 

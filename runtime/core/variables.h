@@ -11,12 +11,14 @@
 // Pointers to variables are valid only until the next change of a frame's
 // length (allocation may move a frame).
 //
-// Native libraries may store through the Var_ functions from threads of their
-// own (the dialog library's forms do): every store and every change of a
-// frame's length takes one process-wide lock. Reads take none; a library
-// thread only ever writes.
+// Native libraries may store through the exported Var_ functions from
+// threads of their own (the dialog library's forms do). Their stores run
+// under one process-wide lock, which the script's own thread takes only
+// where memory moves or is released (variables.cpp says which). Reads take
+// none; a library thread only ever writes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "include/zorvat.h"
@@ -40,7 +42,7 @@ TStatus PushFrame(TScriptContext* context);
 TStatus PopFrame(TScriptContext* context);
 // Appends n new (uninitialised) variables to frame 0 or to the last frame,
 // pushing a frame first when there is none, and stores the index of the first
-// in *first. 0; 1007 when n is 0; 1002 when the frame would not fit 32-bit
+// in *first (unless `first` is null). 0; 1007 when n is 0; 1002 when the frame would not fit 32-bit
 // arithmetic.
 TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* first);
 // Releases the last n variables of frame 0 or of the last frame, from the end
@@ -72,24 +74,86 @@ class TLibraryStoreScope {
   bool live_;
 };
 
+// The variables' lock, for the exported stores of scalars, which need it for
+// the whole store (the script's thread stores scalars without it). Other
+// stores take it themselves; taking it again on the same thread is allowed.
+class TVariablesLock {
+ public:
+  TVariablesLock();
+  ~TVariablesLock();
+  TVariablesLock(const TVariablesLock&) = delete;
+  TVariablesLock& operator=(const TVariablesLock&) = delete;
+
+ private:
+  bool taken_;
+};
+
+// ---- Rewriting a scalar in place ----
+// In-place arithmetic gives a variable a new value of the scalar kind it
+// holds. The payload is written first and the kind again last, as every
+// scalar store of the script's thread does, so that a library store racing
+// it never leaves an array kind with a scalar's payload (variables.cpp).
+inline void PublishKind(TZorvatVariable* v, TVarType kind) {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  v->VarType = kind;
+}
+inline void RewriteScalar(TZorvatVariable* v, uint32_t value) {
+  v->AsDWORD = value;
+  PublishKind(v, vtDWORD);
+}
+inline void RewriteScalar(TZorvatVariable* v, int64_t value) {
+  v->AsInteger = value;
+  PublishKind(v, vtInteger);
+}
+inline void RewriteScalar(TZorvatVariable* v, TExtended value) {
+  v->AsExtended = value;
+  PublishKind(v, vtExtended);
+}
+
 // ---- Lookup and typed reads ----
 // The variable a reference names, or null. Inline: every variable parameter
 // of every command goes through it.
+// Each length is read once: a library store resolves while the script's
+// thread may change a length without the lock.
 inline TZorvatVariable* ResolveVar(TScriptContext* context, uint32_t reference) {
   const TVarStack& frames = context->StackFrames;
-  if (frames.Count == 0) return nullptr;
+  const uint32_t frameCount = __atomic_load_n(&frames.Count, __ATOMIC_RELAXED);
+  if (frameCount == 0) return nullptr;
   const TZorvatVariables& frame =
-      (reference & kLocalBit) == 0 ? frames.Items[0] : frames.Items[frames.Count - 1];
+      (reference & kLocalBit) == 0 ? frames.Items[0] : frames.Items[frameCount - 1];
   const uint32_t index = reference & ~kLocalBit;
-  return index < frame.Count ? &frame.Items[index] : nullptr;
+  return index < __atomic_load_n(&frame.Count, __ATOMIC_RELAXED) ? &frame.Items[index] : nullptr;
 }
+// The store of a scalar over a scalar, inline for the hottest handlers: true
+// when it was done; false (nothing changed) when the variable is missing or
+// holds an array, which the Var_ store handles.
+template <typename T>
+inline bool TryRewriteScalar(TScriptContext* context, uint32_t reference, T value) {
+  TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr || VarKindHasItems(v->VarType)) return false;
+  RewriteScalar(v, value);
+  return true;
+}
+
 // Releases the value by kind and leaves the variable uninitialised.
 void ReleaseVar(TZorvatVariable* variable);
 
 // vtInteger (low 32 bits) or vtDWORD. 1001 missing, 101 other kinds.
 TStatus GetVarDWORD(TScriptContext* context, uint32_t reference, uint32_t* value);
-// vtInteger, or vtDWORD zero-extended. 1001 / 101.
-TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value);
+// vtInteger, or vtDWORD zero-extended. 1001 / 101. Inline: every multi-way
+// branch reads its selector through it.
+inline TStatus GetVarInt64(TScriptContext* context, uint32_t reference, int64_t* value) {
+  const TZorvatVariable* v = ResolveVar(context, reference);
+  if (v == nullptr) return kStatusNoSuchVariable;
+  if (v->VarType == vtInteger) {
+    *value = v->AsInteger;
+  } else if (v->VarType == vtDWORD) {
+    *value = int64_t(v->AsDWORD);
+  } else {
+    return kStatusBadVarKindForNumber;
+  }
+  return kStatusOk;
+}
 // vtInteger or vtDWORD (unsigned) converted, or vtExtended. 1001 / 101.
 TStatus GetVarExtended(TScriptContext* context, uint32_t reference, TExtended* value);
 // vtInteger or vtDWORD as GetVarDWORD; a DWORD array's first item (1011 when
