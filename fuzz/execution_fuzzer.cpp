@@ -1,8 +1,9 @@
 // Runs arbitrary source, compiled with the shipped command list, twice: once
-// as the runtime runs it, with the parameter lists that preparation recorded,
-// and once with every list counted by walking it, the plain way. Both runs
-// must agree step by step: the instruction trail, every status, Error_At,
-// and every variable of every frame. When the plain run ends within the step
+// as the runtime runs it, through the quick code and with the parameter
+// lists that preparation recorded, and once the plain way, every instruction
+// through its command's handler and every list counted by walking it. Both
+// runs must agree step by step: the instruction trail, every status,
+// Error_At, and every variable of every frame. When the plain run ends within the step
 // bound, a third run through the executor's own loop must end with the same
 // status at the same place.
 //
@@ -138,19 +139,21 @@ bool TakesPart(const TScriptContext& c) {
   return true;
 }
 
-// A prepared copy of the image; with `walk`, no recorded list is found, so
+// A prepared copy of the image; with `plain`, there is no quick code and no
+// recorded list is found, so every instruction runs through its handler and
 // every count walks its list.
 struct TRun {
   std::vector<uint8_t> image;
   TScriptContext context{};
   TParamListEntry none{kNoListEntry, 0, 0};
 
-  TRun(const TGrowArray<uint8_t>& bytes, bool walk)
+  TRun(const TGrowArray<uint8_t>& bytes, bool plain)
       : image(bytes.Items, bytes.Items + bytes.Count) {
     if (InitContext(&context, image.data(), uint32_t(image.size())) != 0) abort();
     if (PrepareImage(&context) != 0) return;
     context.ActionAfterError = 2;  // go on after errors (or into the handler), to reach more code
-    if (walk) {
+    if (plain) {
+      FreeQuickCode(&context.Prepared->Quick);
       std::free(context.Prepared->Lists);
       context.Prepared->Lists = static_cast<TParamListEntry*>(std::malloc(sizeof none));
       *context.Prepared->Lists = none;

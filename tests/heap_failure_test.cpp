@@ -22,6 +22,7 @@
 #include "runtime/core/variables.h"
 #include "tests/support/box_recorder.h"
 #include "tests/support/loaded_image.h"
+#include "tests/support/script_state.h"
 
 namespace {
 
@@ -30,85 +31,6 @@ namespace fs = std::filesystem;
 // A run that has taken this many more steps than the undisturbed one is a
 // script that loops on an error it ignores: it is stopped, not judged.
 constexpr uint64_t kExtraSteps = 100000;
-
-std::vector<fs::path> Scripts() {
-  std::vector<fs::path> scripts;
-  for (const auto& entry : fs::recursive_directory_iterator(ZORVAT_SCRIPTS_DIR)) {
-    const fs::path& path = entry.path();
-    if (path.extension() != ".zvs") continue;
-    if (path.parent_path().filename() == "companions") continue;
-    scripts.push_back(path);
-  }
-  std::sort(scripts.begin(), scripts.end());
-  return scripts;
-}
-
-Bytes CompileFile(const fs::path& path) {
-  TRawScript raw{};
-  BeforeCompiling(&raw);
-  const std::u16string wide = path.u16string();
-  Bytes bytes;
-  if (CompileSourceFile(&raw, wide.c_str()) == 0) {
-    TGrowArray<uint8_t> image{};
-    BuildCompiledImage(&raw, &image);
-    bytes.assign(image.Items, image.Items + image.Count);
-    GrowArrayFree(image);
-  }
-  AfterCompiling(&raw);
-  return bytes;
-}
-
-void AppendBytes(std::string* out, const void* data, size_t n) {
-  out->append(static_cast<const char*>(data), n);
-}
-
-void AppendArray(std::string* out, const TArrayHeader* a) {
-  if (a == nullptr) {
-    out->append("-");
-    return;
-  }
-  AppendBytes(out, &a->ElemSize, 4);
-  AppendBytes(out, &a->ElemCount, 4);
-  AppendBytes(out, UA_Data(a), size_t(a->ElemCount) * a->ElemSize);
-}
-
-// Every variable of every frame by kind and content (not by address: a
-// constant may be replaced by an equal copy of its own).
-std::string Variables(const TScriptContext& c) {
-  std::string out;
-  for (uint32_t f = 0; f < c.StackFrames.Count; ++f) {
-    const TZorvatVariables& frame = c.StackFrames.Items[f];
-    out += "|frame";
-    for (uint32_t i = 0; i < frame.Count; ++i) {
-      const TZorvatVariable& v = frame.Items[i];
-      out += char('A' + v.VarType);
-      switch (v.VarType) {
-        case vtDWORD:
-          AppendBytes(&out, &v.AsDWORD, 4);
-          break;
-        case vtInteger:
-          AppendBytes(&out, &v.AsInteger, 8);
-          break;
-        case vtExtended:
-          AppendBytes(&out, &v.AsExtended, kExtendedBytes);
-          break;
-        case vtBinBlockList:
-        case vtUnicodeStringList:
-          AppendArray(&out, v.UA);
-          for (uint32_t k = 0; v.UA != nullptr && k < v.UA->ElemCount; ++k) {
-            PArrayHeader item;
-            std::memcpy(&item, UA_Data(v.UA) + size_t(k) * kListElemSize, sizeof item);
-            AppendArray(&out, item);
-          }
-          break;
-        default:
-          if (VarKindHasItems(v.VarType)) AppendArray(&out, v.UA);
-          break;
-      }
-    }
-  }
-  return out;
-}
 
 struct TRunResult {
   bool hit = false;
@@ -137,7 +59,7 @@ TRunResult RunOnce(const Bytes& image, uint64_t failAt, uint64_t stepLimit,
       result.hit = true;
     }
     while (!c.ExitFlag && !result.hit && result.steps < stepLimit) {
-      const std::string before = Variables(c);
+      const std::string before = DescribeVariables(c);
       const uint32_t at = c.IP;
       ExecuteStep(&c);
       ++result.steps;
@@ -145,7 +67,7 @@ TRunResult RunOnce(const Bytes& image, uint64_t failAt, uint64_t stepLimit,
       result.hit = true;
       EXPECT_EQ(c.ScriptErrorCode, int32_t(kStatusOutOfMemory))
           << name << ": request " << failAt << " refused in the command at " << std::hex << at;
-      EXPECT_EQ(Variables(c), before)
+      EXPECT_EQ(DescribeVariables(c), before)
           << name << ": request " << failAt << " refused in the command at " << std::hex << at;
     }
     while (!c.ExitFlag && result.steps < stepLimit) {
@@ -174,7 +96,7 @@ TEST_P(HeapFailures, EveryRequestOfTheScriptFailsCleanly) {
   const fs::path& path = GetParam();
   const std::string name = path.filename().string();
   BoxRecorder boxes(1);  // a box shown on error is answered, not printed
-  const Bytes image = CompileFile(path);
+  const Bytes image = CompileScriptFile(path);
   ASSERT_FALSE(image.empty()) << name << " does not compile";
   const uint64_t unbounded = ~uint64_t(0);
   // The undisturbed run also settles what the runtime builds once per process.
@@ -185,7 +107,8 @@ TEST_P(HeapFailures, EveryRequestOfTheScriptFailsCleanly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, HeapFailures, ::testing::ValuesIn(Scripts()),
+INSTANTIATE_TEST_SUITE_P(Scripts, HeapFailures,
+                         ::testing::ValuesIn(ScriptTestFiles(ZORVAT_SCRIPTS_DIR)),
                          [](const ::testing::TestParamInfo<fs::path>& info) {
                            std::string name = info.param.parent_path().filename().string() + "_" +
                                               info.param.stem().string();

@@ -31,6 +31,7 @@
 #include "base/bytes.h"
 #include "base/status.h"
 #include "runtime/commands/commands.h"
+#include "runtime/commands/quick_matchers.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/variables.h"
 #include "runtime/values/block.h"
@@ -232,19 +233,19 @@ TStatus ChangeInPlace(TScriptContext* context, TArithmeticOp op, uint32_t operan
     case vtDWORD: {
       uint32_t value = v->AsDWORD;
       const TStatus status = ApplyOperands(context, kDWORDOps[op], operands, &value);
-      if (status == kStatusOk) v->AsDWORD = value;
+      if (status == kStatusOk) RewriteScalar(v, value);
       return status;
     }
     case vtInteger: {
       int64_t value = v->AsInteger;
       const TStatus status = ApplyOperands(context, kIntegerOps[op], operands, &value);
-      if (status == kStatusOk) v->AsInteger = value;
+      if (status == kStatusOk) RewriteScalar(v, value);
       return status;
     }
     case vtExtended: {
       TExtended value = v->AsExtended;
       const TStatus status = ApplyOperands(context, kFloatOps[op], operands, &value);
-      if (status == kStatusOk) v->AsExtended = value;
+      if (status == kStatusOk) RewriteScalar(v, value);
       return status;
     }
     default:
@@ -252,9 +253,52 @@ TStatus ChangeInPlace(TScriptContext* context, TArithmeticOp op, uint32_t operan
   }
 }
 
+// ---- Quick routines ----
+// A DWORD or integer target given as a number, with no operand or one (a
+// number or a variable), decoded at preparation. Anything else at run time
+// (another kind, a missing variable, a division by zero) goes to the
+// command's handler, which reports it.
+template <TArithmeticOp op>
+TStatus QuickInPlace(TScriptContext* context, const TQuickInstr* instr) {
+  TZorvatVariable* v = ResolveVar(context, instr->Target);
+  const bool hasOperand = (instr->Flags & kQuickHasOperand) != 0;
+  const bool isVariable = (instr->Flags & kQuickAIsVariable) != 0;
+  if (v != nullptr && v->VarType == vtInteger) {
+    int64_t value = v->AsInteger, operand = 1;
+    if ((!hasOperand || QuickInt64(context, instr->A, isVariable, &operand)) &&
+        kWholeOps<int64_t>[op](&value, operand) == kStatusOk) {
+      RewriteScalar(v, value);
+      context->IP = instr->Next;
+      return kStatusOk;
+    }
+  } else if (v != nullptr && v->VarType == vtDWORD) {
+    uint32_t value = v->AsDWORD, operand = 1;
+    if ((!hasOperand || QuickDWORD(context, instr->A, isVariable, &operand)) &&
+        kWholeOps<uint32_t>[op](&value, operand) == kStatusOk) {
+      RewriteScalar(v, value);
+      context->IP = instr->Next;
+      return kStatusOk;
+    }
+  }
+  return instr->Plain(context);
+}
+
+// SetInt with the target given as a number and the value a number or a
+// variable; a target that holds an array goes to the handler.
+TStatus QuickSetInt(TScriptContext* context, const TQuickInstr* instr) {
+  int64_t value;
+  if (QuickInt64(context, instr->A, (instr->Flags & kQuickAIsVariable) != 0, &value) &&
+      TryRewriteScalar(context, instr->Target, value)) {
+    context->IP = instr->Next;
+    return kStatusOk;
+  }
+  return instr->Plain(context);
+}
+
 // The target and its operands run up to the end byte, which is consumed on
 // every path.
-TStatus ArithmeticInPlace(TScriptContext* context, TArithmeticOp op) {
+template <TArithmeticOp op>
+TStatus ArithmeticInPlace(TScriptContext* context) {
   uint32_t end;
   const uint32_t params = CountParams(context, context->IP, &end);
   const TStatus status = ChangeInPlace(context, op, params == 0 ? 0 : params - 1);
@@ -549,40 +593,40 @@ TStatus CmdIntToDigitsText(TScriptContext* context) {
 }
 
 TStatus CmdVarAdd(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpAdd);
+  return ArithmeticInPlace<kOpAdd>(context);
 }
 TStatus CmdVarSub(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpSub);
+  return ArithmeticInPlace<kOpSub>(context);
 }
 TStatus CmdVarMul(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpMul);
+  return ArithmeticInPlace<kOpMul>(context);
 }
 TStatus CmdVarDiv(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpDiv);
+  return ArithmeticInPlace<kOpDiv>(context);
 }
 TStatus CmdVarMod(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpMod);
+  return ArithmeticInPlace<kOpMod>(context);
 }
 TStatus CmdVarAnd(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpAnd);
+  return ArithmeticInPlace<kOpAnd>(context);
 }
 TStatus CmdVarOr(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpOr);
+  return ArithmeticInPlace<kOpOr>(context);
 }
 TStatus CmdVarXor(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpXor);
+  return ArithmeticInPlace<kOpXor>(context);
 }
 TStatus CmdVarShl(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpShl);
+  return ArithmeticInPlace<kOpShl>(context);
 }
 TStatus CmdVarShr(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpShr);
+  return ArithmeticInPlace<kOpShr>(context);
 }
 TStatus CmdVarMax(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpMax);
+  return ArithmeticInPlace<kOpMax>(context);
 }
 TStatus CmdVarMin(TScriptContext* context) {
-  return ArithmeticInPlace(context, kOpMin);
+  return ArithmeticInPlace<kOpMin>(context);
 }
 
 TStatus CmdItemCount(TScriptContext* context) {
@@ -643,4 +687,43 @@ TStatus CmdBlockListGet(TScriptContext* context) {
 
 TStatus CmdTextListGet(TScriptContext* context) {
   return GetListItem(context, vtUnicodeStringList, vtUnicodeString);
+}
+
+bool MatchQuickArithmetic(const TQuickParams& params, TQuickInstr* instr) {
+  static const struct {
+    TStatus (*Plain)(TScriptContext* context);
+    TQuickRoutine Quick;
+  } kInPlace[] = {
+      {&CmdVarAdd, &QuickInPlace<kOpAdd>}, {&CmdVarSub, &QuickInPlace<kOpSub>},
+      {&CmdVarMul, &QuickInPlace<kOpMul>}, {&CmdVarDiv, &QuickInPlace<kOpDiv>},
+      {&CmdVarMod, &QuickInPlace<kOpMod>}, {&CmdVarAnd, &QuickInPlace<kOpAnd>},
+      {&CmdVarOr, &QuickInPlace<kOpOr>},   {&CmdVarXor, &QuickInPlace<kOpXor>},
+      {&CmdVarShl, &QuickInPlace<kOpShl>}, {&CmdVarShr, &QuickInPlace<kOpShr>},
+      {&CmdVarMax, &QuickInPlace<kOpMax>}, {&CmdVarMin, &QuickInPlace<kOpMin>},
+  };
+  if (instr->Plain == &CmdSetInt) {
+    if (params.Count != 2 || !IsQuickLiteral(params, 0)) return false;
+    if (!TakeQuickOperand(params, 1, &instr->A, kQuickAIsVariable, &instr->Flags)) return false;
+    instr->Target = params.AsDWORD[0];
+    instr->Run = &QuickSetInt;
+    return true;
+  }
+  for (const auto& command : kInPlace) {
+    if (instr->Plain != command.Plain) continue;
+    if (!params.Ended || params.Count < 1 || params.Count > 2 || !IsQuickLiteral(params, 0)) {
+      return false;
+    }
+    if (params.Count == 2) {
+      instr->Flags |= kQuickHasOperand;
+      if (params.Kind[1] == ptDefault) {
+        instr->A = 1;  // an omitted operand counts as 1
+      } else if (!TakeQuickOperand(params, 1, &instr->A, kQuickAIsVariable, &instr->Flags)) {
+        return false;
+      }
+    }
+    instr->Target = params.AsDWORD[0];
+    instr->Run = command.Quick;
+    return true;
+  }
+  return false;
 }

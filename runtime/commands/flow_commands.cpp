@@ -8,6 +8,7 @@
 #include "base/platform.h"
 #include "base/status.h"
 #include "runtime/commands/commands.h"
+#include "runtime/commands/quick_matchers.h"
 #include "runtime/core/clock_restore.h"
 #include "runtime/core/executor.h"
 #include "runtime/core/fetch.h"
@@ -31,33 +32,126 @@ TStatus TakeBranch(TScriptContext* context, uint32_t address, TFetchStatus addre
 // reference the first parameter holds; then come (case value, address)
 // pairs up to the end byte, and an odd last parameter is the default
 // address. An omitted case value is the previous one plus 1 (the first is
-// 0). A taken call returns behind the whole command.
+// 0). A taken call returns behind the whole command. The pairs are read in
+// one pass up to the first match: a case after it is never looked at.
 TStatus SwitchTo(TScriptContext* context, bool call) {
-  uint32_t reference;
-  if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  int64_t selector;
-  TStatus status = GetVarInt64(context, reference, &selector);
-  if (status != kStatusOk) return status;
-  uint32_t end;
-  const uint32_t n = CountParams(context, context->IP, &end);
   TParamReader params(context, context->IP);
-  context->IP = end;  // the branch taken, or none, continues from here
+  TFetchStatus addressStatus;
+  const uint32_t reference = params.DWORD(&addressStatus, 0);
+  if (addressStatus != kFetchValue) {
+    context->IP = params.Position();
+    return kStatusBadParam;
+  }
+  int64_t selector;
+  const TStatus status = GetVarInt64(context, reference, &selector);
+  if (status != kStatusOk) {
+    context->IP = params.Position();
+    return status;
+  }
   int64_t running = 0;
-  for (uint32_t pair = 0; pair < n / 2; ++pair, ++running) {
-    TFetchStatus valueStatus, addressStatus;
+  while (!params.AtEnd()) {
+    if (params.AtLastParam()) {  // the default address
+      const uint32_t address = params.DWORD(&addressStatus, 0);
+      context->IP = params.Position() + 1;
+      if (addressStatus == kFetchUnusable) return kStatusBadParam;
+      return TakeBranch(context, address, addressStatus, call);
+    }
+    TFetchStatus valueStatus;
     const int64_t value = params.Int64(&valueStatus, running);
     const uint32_t address = params.DWORD(&addressStatus, 0);
-    if (valueStatus == kFetchUnusable || addressStatus == kFetchUnusable) return kStatusBadParam;
+    if (valueStatus == kFetchUnusable || addressStatus == kFetchUnusable) {
+      context->IP = params.SkipToEnd();
+      return kStatusBadParam;
+    }
     running = value;
-    if (running == selector) return TakeBranch(context, address, addressStatus, call);
+    if (running == selector) {
+      context->IP = params.SkipToEnd();  // where a call returns to
+      return TakeBranch(context, address, addressStatus, call);
+    }
+    ++running;
+  }
+  context->IP = params.Position() + 1;
+  return kStatusOk;
+}
+
+// ---- Quick routines ----
+
+// Goto and Gosub to an address given as a number.
+TStatus QuickGoto(TScriptContext* context, const TQuickInstr* instr) {
+  context->IP = instr->Next;
+  return JumpTo(context, uint32_t(instr->A));
+}
+
+TStatus QuickGosub(TScriptContext* context, const TQuickInstr* instr) {
+  context->IP = instr->Next;
+  return CallTo(context, uint32_t(instr->A));
+}
+
+// Return reads no parameters: the handler itself, without the record.
+TStatus QuickReturn(TScriptContext* context, const TQuickInstr*) {
+  return CmdReturn(context);
+}
+
+// A multi-way branch whose selector reference, case values and addresses
+// are all numbers (or omitted), decoded at preparation with the running
+// value of omitted cases worked out. A selector that is missing or not a
+// number goes to the handler, which reports it.
+template <bool call>
+TStatus QuickSwitch(TScriptContext* context, const TQuickInstr* instr) {
+  int64_t selector;
+  if (GetVarInt64(context, instr->Target, &selector) != kStatusOk) return instr->Plain(context);
+  context->IP = instr->Next;
+  const TQuickCase* cases = instr->Cases;
+  const uint32_t count = instr->CaseCount;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (cases[i].Value == selector) {
+      return TakeBranch(context, cases[i].Address, cases[i].Ends ? kFetchDefault : kFetchValue,
+                        call);
+    }
+  }
+  if ((instr->Flags & kQuickHasDefault) == 0) return kStatusOk;
+  return TakeBranch(context, cases[count].Address, cases[count].Ends ? kFetchDefault : kFetchValue,
+                    call);
+}
+
+// An address parameter of a multi-way branch: a number, or the default
+// marker (the branch ends there). False for other kinds.
+bool TakeQuickAddress(const TQuickParams& params, uint32_t k, TQuickCase* branch) {
+  if (params.Kind[k] == ptDefault) {
+    branch->Ends = true;
+    return true;
+  }
+  if (!IsQuickLiteral(params, k)) return false;
+  branch->Address = params.AsDWORD[k];
+  return true;
+}
+
+bool MatchQuickSwitch(const TQuickParams& params, TQuickInstr* instr,
+                      std::vector<TQuickCase>* cases) {
+  if (!params.Ended || params.Count < 1 || !IsQuickLiteral(params, 0)) return false;
+  const uint32_t n = params.Count - 1;
+  int64_t running = 0;
+  for (uint32_t pair = 0; pair < n / 2; ++pair, ++running) {
+    const uint32_t k = 1 + 2 * pair;
+    TQuickCase branch{};
+    if (params.Kind[k] != ptDefault) {
+      if (!IsQuickLiteral(params, k)) return false;
+      running = params.AsInt64[k];
+    }
+    branch.Value = running;
+    if (!TakeQuickAddress(params, k + 1, &branch)) return false;
+    cases->push_back(branch);
   }
   if (n % 2 == 1) {
-    TFetchStatus addressStatus;
-    const uint32_t address = params.DWORD(&addressStatus, 0);
-    if (addressStatus == kFetchUnusable) return kStatusBadParam;
-    return TakeBranch(context, address, addressStatus, call);
+    TQuickCase branch{};
+    if (!TakeQuickAddress(params, params.Count - 1, &branch)) return false;
+    cases->push_back(branch);
+    instr->Flags |= kQuickHasDefault;
   }
-  return kStatusOk;
+  instr->Target = params.AsDWORD[0];
+  instr->CaseCount = n / 2;
+  instr->Run = instr->Plain == &CmdSwitch ? &QuickSwitch<false> : &QuickSwitch<true>;
+  return true;
 }
 
 // The code section named by a block parameter (compared as a zero-terminated
@@ -265,4 +359,22 @@ TStatus CmdCommandLineGet(TScriptContext* context) {
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
   std::u16string line = PlatformCommandLine();
   return Var_StoreUnicodeString(context, reference, line.data(), uint32_t(line.size()));
+}
+
+bool MatchQuickFlow(const TQuickParams& params, TQuickInstr* instr,
+                    std::vector<TQuickCase>* cases) {
+  if (instr->Plain == &CmdGoto || instr->Plain == &CmdGosub) {
+    if (params.Count != 1 || !IsQuickLiteral(params, 0)) return false;
+    instr->A = params.AsDWORD[0];
+    instr->Run = instr->Plain == &CmdGoto ? &QuickGoto : &QuickGosub;
+    return true;
+  }
+  if (instr->Plain == &CmdSwitch || instr->Plain == &CmdSwitchGosub) {
+    return MatchQuickSwitch(params, instr, cases);
+  }
+  if (instr->Plain == &CmdReturn) {
+    instr->Run = &QuickReturn;
+    return true;
+  }
+  return false;
 }

@@ -9,6 +9,7 @@
 #include "base/case_tables.h"
 #include "base/status.h"
 #include "runtime/commands/commands.h"
+#include "runtime/commands/quick_matchers.h"
 #include "runtime/commands/text_command_support.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/variables.h"
@@ -43,6 +44,19 @@ TStatus CompareNumbers(TScriptContext* context, Fetch fetch) {
   const T b = fetch(context, &statusB, T(0));
   if (statusA == kFetchUnusable || statusB == kFetchUnusable) return kStatusBadParam;
   return StoreResult(context, reference, ThreeWay(a, b));
+}
+
+// CompareInt with the target given as a number and both operands numbers or
+// variables, decoded at preparation; anything else goes to the handler.
+TStatus QuickCompareInt(TScriptContext* context, const TQuickInstr* instr) {
+  int64_t a, b;
+  if (QuickInt64(context, instr->A, (instr->Flags & kQuickAIsVariable) != 0, &a) &&
+      QuickInt64(context, instr->B, (instr->Flags & kQuickBIsVariable) != 0, &b) &&
+      TryRewriteScalar(context, instr->Target, AsDWORDResult(ThreeWay(a, b)))) {
+    context->IP = instr->Next;
+    return kStatusOk;
+  }
+  return instr->Plain(context);
 }
 
 // ---- Case conversion ----
@@ -164,4 +178,16 @@ TStatus CmdVarKind(TScriptContext* context) {
   if (FetchDWORDOr(context, reference, &target) != kStatusOk) return kStatusBadParam;
   const TZorvatVariable* v = ResolveVar(context, reference);
   return Var_StoreDWORD(context, target, v != nullptr ? uint32_t(v->VarType) : 0xFFFFFFFFu);
+}
+
+bool MatchQuickComparison(const TQuickParams& params, TQuickInstr* instr) {
+  if (instr->Plain != &CmdCompareInt) return false;
+  if (params.Count != 3 || !IsQuickLiteral(params, 0) ||
+      !TakeQuickOperand(params, 1, &instr->A, kQuickAIsVariable, &instr->Flags) ||
+      !TakeQuickOperand(params, 2, &instr->B, kQuickBIsVariable, &instr->Flags)) {
+    return false;
+  }
+  instr->Target = params.AsDWORD[0];
+  instr->Run = &QuickCompareInt;
+  return true;
 }

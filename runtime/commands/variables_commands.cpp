@@ -4,6 +4,7 @@
 // pops the frame before it returns; globals are allocated once at the start.
 #include "base/status.h"
 #include "runtime/commands/commands.h"
+#include "runtime/commands/quick_matchers.h"
 #include "runtime/core/fetch.h"
 #include "runtime/core/variables.h"
 
@@ -27,6 +28,26 @@ TStatus AllocateVariables(TScriptContext* context, bool global) {
   if (result != kStatusOk) return result;
   if (targetStatus != kFetchValue) return kStatusOk;
   return Var_StoreDWORD(context, target, global ? first : first | kLocalBit);
+}
+
+// GlobalsAlloc and LocalsAlloc with the count given as a number and no
+// result variable: IP ends after the end byte whether the allocation
+// succeeds or not, as it does after the handler.
+template <bool global>
+TStatus QuickAllocate(TScriptContext* context, const TQuickInstr* instr) {
+  context->IP = instr->Next;
+  // No result variable: nothing needs the index of the first (and an
+  // out-parameter on this frame would only cost a stalled reload).
+  return AllocVars(context, uint32_t(instr->A), global, nullptr);
+}
+
+// FramePush and FramePop, which read no parameters.
+TStatus QuickFramePush(TScriptContext* context, const TQuickInstr*) {
+  return PushFrame(context);
+}
+
+TStatus QuickFramePop(TScriptContext* context, const TQuickInstr*) {
+  return PopFrame(context);
 }
 
 TStatus FreeVariables(TScriptContext* context, bool global) {
@@ -87,4 +108,16 @@ TStatus CmdGlobalsCount(TScriptContext* context) {
 
 TStatus CmdLocalsCount(TScriptContext* context) {
   return CountVariables(context, false);
+}
+
+bool MatchQuickVariables(const TQuickParams& params, TQuickInstr* instr) {
+  if (instr->Plain == &CmdFramePush || instr->Plain == &CmdFramePop) {
+    instr->Run = instr->Plain == &CmdFramePush ? &QuickFramePush : &QuickFramePop;
+    return true;
+  }
+  if (instr->Plain != &CmdGlobalsAlloc && instr->Plain != &CmdLocalsAlloc) return false;
+  if (!params.Ended || params.Count != 1 || !IsQuickLiteral(params, 0)) return false;
+  instr->A = params.AsDWORD[0];
+  instr->Run = instr->Plain == &CmdGlobalsAlloc ? &QuickAllocate<true> : &QuickAllocate<false>;
+  return true;
 }

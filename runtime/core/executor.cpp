@@ -92,9 +92,11 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
 // start of an instruction of its code section — costs two checks.
 [[gnu::always_inline]] inline TStatus Step(TScriptContext* c) {
   const uint32_t at = c->IP;
-  const uint32_t code = LoadU32(c->ScriptStart + at);
   c->IP = at + 4;
-  const TStatus status = kDispatchTable[code].Handler(c);
+  const TQuickCode& quick = c->Prepared->Quick;
+  const TStatus status = quick.Instrs != nullptr
+                             ? QuickInstrAt(quick, at)->Run(c, QuickInstrAt(quick, at))
+                             : kDispatchTable[LoadU32(c->ScriptStart + at)].Handler(c);
   c->ScriptErrorCode = int32_t(status);
   const uint32_t ip = c->IP;
   if (status == kStatusOk && ip < c->CodeEnd && IsInstructionStart(c->Prepared, ip)) {
@@ -141,6 +143,38 @@ TStatus RunLoop(TScriptContext* c) {
   }
 }
 
+// The same loop over quick code (quick_code.h): every instruction runs
+// through its record, and the table of record indexes also says where an
+// instruction starts.
+TStatus RunQuickLoop(TScriptContext* c) {
+  const uint8_t* const image = c->ScriptStart;
+  const TQuickInstr* const instrs = c->Prepared->Quick.Instrs;
+  const uint32_t* const indexAt = c->Prepared->Quick.IndexAt;
+  uint32_t at = c->IP;
+  for (;;) {
+    const TQuickInstr* instr = instrs + indexAt[at];
+    c->IP = at + 4;
+    const TStatus status = instr->Run(c, instr);
+    c->ScriptErrorCode = int32_t(status);
+    const uint32_t ip = c->IP;
+    if (status == kStatusOk && ip < c->CodeEnd && indexAt[ip] != kNoQuickInstr) {
+      if (c->ExitFlag) return status;
+      at = ip;
+      continue;
+    }
+    if (status == kStatusOk && ip + 1 < c->CodeEnd && image[ip] == ptEndOfParam &&
+        indexAt[ip + 1] != kNoQuickInstr) {
+      c->IP = ip + 1;
+      if (c->ExitFlag) return status;
+      at = ip + 1;
+      continue;
+    }
+    const TStatus result = AfterStep(c, status, at);
+    if (c->ExitFlag) return result;
+    at = c->IP;
+  }
+}
+
 }  // namespace
 
 TStatus ExecuteStep(TScriptContext* c) {
@@ -162,7 +196,7 @@ TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   status = PushFrame(context);
   if (status != kStatusOk) return StopRun(context, status, start);
   if (section->SectionLength == 0) return StopRun(context, kStatusRanOffCode, start);
-  return RunGuarded(RunLoop, context);
+  return RunGuarded(context->Prepared->Quick.Instrs != nullptr ? RunQuickLoop : RunLoop, context);
 }
 
 void ShowScriptError(TScriptContext* context) {
@@ -197,15 +231,16 @@ TStatus PushReturn(TScriptContext* context, uint32_t position) {
 }
 
 TStatus CallTo(TScriptContext* context, uint32_t target) {
-  if (context->CallStack.Count >= kMaxCallDepth) return kStatusOutOfMemory;
+  TCallStack& stack = context->CallStack;
+  if (stack.Count >= kMaxCallDepth) return kStatusOutOfMemory;
   // Room for the return position first: a call that cannot be recorded must
   // not have jumped.
-  if (!GrowArrayTryReserve(context->CallStack, context->CallStack.Count + 1)) {
+  if (stack.Count == stack.Capacity && !GrowArrayTryReserve(stack, stack.Count + 1)) {
     return kStatusOutOfMemory;
   }
   const uint32_t back = context->IP;
-  TStatus status = JumpTo(context, target);
-  if (status == kStatusOk) PushReturn(context, back);
+  const TStatus status = JumpTo(context, target);
+  if (status == kStatusOk) stack.Items[stack.Count++] = back;
   return status;
 }
 

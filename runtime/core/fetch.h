@@ -216,6 +216,21 @@ class TParamReader {
     return fetch_detail::ConvertInt64(context_, kind, payload, status, defaultValue);
   }
 
+  // Whether the reader stands at the end byte of the list. Handlers' fast
+  // paths read a validated instruction this way: every parameter position up
+  // to the end byte (or up to the command's fixed count) lies in its section.
+  bool AtEnd() const { return p_[0] == ptEndOfParam; }
+  // Whether the parameter the reader stands at is the last of the list; only
+  // when it does not stand at the end byte.
+  bool AtLastParam() const { return p_[fetch_detail::kParamSteps.Step[p_[0]]] == ptEndOfParam; }
+  // The image offset the reader stands at.
+  uint32_t Position() const { return uint32_t(p_ - context_->ScriptStart); }
+  // Steps over the rest of an open-ended list: the offset after its end byte.
+  uint32_t SkipToEnd() {
+    while (!AtEnd()) p_ += fetch_detail::kParamSteps.Step[p_[0]];
+    return Position() + 1;
+  }
+
  private:
   uint8_t Take(const uint8_t** payload) {
     const uint8_t kind = p_[0];

@@ -459,6 +459,8 @@ TStatus PrepareImage(TScriptContext* context) {
   }
   prepared->CodeSectionCount = uint32_t(s.CodeSections.size());
   BuildListTable(s, prepared);
+  BuildQuickCode(context->ScriptStart, context->ScriptLength, prepared->CodeSections,
+                 prepared->CodeSectionCount, &prepared->Quick);
   context->Prepared = prepared;
   return kStatusOk;
 }
@@ -471,6 +473,7 @@ void FreePreparedImage(TScriptContext* context) {
   std::free(prepared->ConstantPool);
   std::free(prepared->CodeSections);
   std::free(prepared->Lists);
+  FreeQuickCode(&prepared->Quick);
   std::free(prepared);
   context->Prepared = nullptr;
 }

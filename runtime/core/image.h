@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "base/image_format.h"
+#include "runtime/core/quick_code.h"
 #include "runtime/core/types.h"
 
 // What preparation learned about the code, owned by the context.
@@ -49,6 +50,9 @@ struct TPreparedImage {
   // no entry names, is counted by walking the list.
   TParamListEntry* Lists;
   uint32_t ListMask;
+  // The decoded form of every instruction (quick_code.h); its tables are
+  // null when the executor is to read every instruction the plain way.
+  TQuickCode Quick;
 };
 
 // The parameter count and list end recorded for `position`, or false.

@@ -1,0 +1,130 @@
+#include "runtime/core/quick_code.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/fatal.h"
+#include "base/image_format.h"
+#include "runtime/core/dispatch.h"
+#include "runtime/core/image.h"
+
+namespace {
+
+// The record of every instruction without a quick routine.
+TStatus RunPlain(TScriptContext* context, const TQuickInstr* instr) {
+  return instr->Plain(context);
+}
+
+// A number written in the instruction, as FetchInt64 and FetchDWORD read it.
+void ReadLiteral(uint8_t kind, const uint8_t* p, int64_t* asInt64, uint32_t* asDWORD) {
+  switch (kind) {
+    case ptByte:
+      *asInt64 = int8_t(p[0]);
+      *asDWORD = uint32_t(int32_t(int8_t(p[0])));
+      return;
+    case ptWord:
+      *asInt64 = int16_t(LoadU16(p));
+      *asDWORD = uint32_t(int32_t(int16_t(LoadU16(p))));
+      return;
+    case ptDWORD:
+      *asInt64 = int64_t(LoadU32(p));
+      *asDWORD = LoadU32(p);
+      return;
+    case ptInteger:
+      *asInt64 = int64_t(LoadU64(p));
+      *asDWORD = LoadU32(p);  // the low 32 bits
+      return;
+    case ptVariable:
+      *asInt64 = 0;
+      *asDWORD = LoadU32(p);  // the reference
+      return;
+    default:
+      *asInt64 = 0;
+      *asDWORD = 0;
+      return;
+  }
+}
+
+// The parameters of a checked instruction from `pos` on, up to `count` or
+// the end byte; `*next` is the offset after the instruction.
+void ReadParams(const uint8_t* image, uint32_t pos, uint32_t count, TQuickParams* params,
+                uint32_t* next) {
+  params->Count = 0;
+  params->Ended = false;
+  params->TooMany = false;
+  for (uint32_t n = 0; n < count; ++n) {
+    const uint8_t kind = image[pos];
+    if (kind == ptEndOfParam) {
+      ++pos;
+      params->Ended = true;
+      break;
+    }
+    if (params->Count < kQuickMaxParams) {
+      const uint32_t k = params->Count++;
+      params->Kind[k] = kind;
+      ReadLiteral(kind, image + pos + 1, &params->AsInt64[k], &params->AsDWORD[k]);
+    } else {
+      params->TooMany = true;
+    }
+    pos += 1 + kParamPayloadSize[kind];
+  }
+  *next = pos;
+}
+
+template <typename T>
+T* CopyOut(const std::vector<T>& items) {
+  T* copy = static_cast<T*>(std::malloc((items.size() + 1) * sizeof(T)));
+  if (copy == nullptr) FatalOutOfMemory();
+  if (!items.empty()) std::memcpy(static_cast<void*>(copy), items.data(), items.size() * sizeof(T));
+  return copy;
+}
+
+}  // namespace
+
+void BuildQuickCode(const uint8_t* image, uint32_t length, const TCodeBounds* sections,
+                    uint32_t sectionCount, TQuickCode* code) {
+  uint32_t* indexAt = static_cast<uint32_t*>(std::malloc((size_t(length) + 1) * sizeof(uint32_t)));
+  if (indexAt == nullptr) FatalOutOfMemory();
+  std::memset(indexAt, 0xFF, (size_t(length) + 1) * sizeof(uint32_t));
+  std::vector<TQuickInstr> instrs;
+  std::vector<TQuickCase> cases;
+  TQuickParams params;
+  for (uint32_t k = 0; k < sectionCount; ++k) {
+    uint32_t at = sections[k].Start;
+    while (at < sections[k].End) {
+      const uint32_t command = LoadU32(image + at);
+      TQuickInstr instr{};
+      instr.Plain = kDispatchTable[command].Handler;
+      ReadParams(image, at + 4, kDispatchTable[command].ParamCount, &params, &instr.Next);
+      const size_t casesBefore = cases.size();
+      instr.CaseFirst = uint32_t(casesBefore);
+      MatchQuickInstr(params, &instr, &cases);
+      if (instr.Run == nullptr) {
+        instr.Run = RunPlain;
+        cases.resize(casesBefore);
+      }
+      indexAt[at] = uint32_t(instrs.size());
+      instrs.push_back(instr);
+      at = instr.Next;
+    }
+  }
+  code->Instrs = CopyOut(instrs);
+  code->Cases = CopyOut(cases);
+  code->IndexAt = indexAt;
+  for (size_t i = 0; i < instrs.size(); ++i) {
+    code->Instrs[i].Cases = code->Cases + code->Instrs[i].CaseFirst;
+  }
+}
+
+bool HasQuickRoutine(const TQuickInstr& instr) {
+  return instr.Run != &RunPlain;
+}
+
+void FreeQuickCode(TQuickCode* code) {
+  std::free(code->Instrs);
+  std::free(code->IndexAt);
+  std::free(code->Cases);
+  *code = TQuickCode{};
+}

@@ -1,0 +1,103 @@
+// Quick code: what preparation decodes once so that the instructions a
+// script runs most do not decode their parameters on every execution.
+//
+// Every instruction of every code section gets a record, found from its
+// image offset through a table of one index per image byte. A record names
+// the routine the run loop calls for the instruction. For the common shapes
+// of the hottest commands (a counter changed in place, a number stored or
+// compared, a multi-way branch over numbers, a jump or call to a label) that
+// is a quick routine, which works from operands decoded at preparation; for
+// every other instruction it is the command's own handler, which reads its
+// parameters from IP.
+//
+// A quick routine does exactly what the command's handler does. It is only
+// chosen for parameter kinds whose reading cannot fail (numbers written in
+// the instruction, or variables), and when what it finds at run time is
+// anything but the plain case (a variable that is missing or of another
+// kind, an operation that fails), it changes nothing and hands the
+// instruction to the command's handler, with IP where the handler expects
+// it. So statuses, Error_At and every variable come out as the handler would
+// leave them; the execution fuzzer checks that against runs without quick
+// code.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "runtime/core/types.h"
+
+struct TCodeBounds;
+
+struct TQuickInstr;
+typedef TStatus (*TQuickRoutine)(TScriptContext* context, const TQuickInstr* instr);
+
+// One case of a multi-way branch: the value that selects it and where it
+// goes; `Ends` when the address was the default marker (the branch ends
+// without moving).
+struct TQuickCase {
+  int64_t Value;
+  uint32_t Address;
+  bool Ends;
+};
+
+// Operand flags of a record.
+constexpr uint8_t kQuickAIsVariable = 1;  // A holds a variable reference, not a value
+constexpr uint8_t kQuickBIsVariable = 2;
+constexpr uint8_t kQuickHasOperand = 4;  // in-place arithmetic: an operand is given
+constexpr uint8_t kQuickHasDefault = 8;  // multi-way branch: a default address follows the cases
+
+struct TQuickInstr {
+  TQuickRoutine Run;
+  TStatus (*Plain)(
+      TScriptContext* context);  // the command's handler, which a routine falls back on
+  uint32_t Next;                 // the offset after the whole instruction
+  uint32_t Target;               // the variable reference of the first parameter
+  int64_t A;                     // operands: values, or variable references (see the flags)
+  int64_t B;
+  const TQuickCase* Cases;  // multi-way branch: its cases, then the default if there is one
+  uint32_t CaseFirst;       // where they start in the case table (while it is built)
+  uint32_t CaseCount;       // the cases, the default not counted
+  uint8_t Flags;
+};
+
+// The index of "no instruction starts here" in the table of record indexes.
+constexpr uint32_t kNoQuickInstr = 0xFFFFFFFFu;
+
+struct TQuickCode {
+  TQuickInstr* Instrs;
+  uint32_t* IndexAt;  // one per image byte: the record of the instruction starting there
+  TQuickCase* Cases;
+};
+
+// What a command's parameters look like to the quick matcher: the kind and
+// the value of each, as far as the list goes (at most kQuickMaxParams).
+constexpr uint32_t kQuickMaxParams = 64;
+struct TQuickParams {
+  uint32_t Count;  // parameters before the end byte or the command's count
+  bool Ended;      // the list ended with an end byte
+  uint8_t Kind[kQuickMaxParams];
+  int64_t AsInt64[kQuickMaxParams];   // a literal read as FetchInt64 reads it
+  uint32_t AsDWORD[kQuickMaxParams];  // a literal or reference read as FetchDWORD reads it
+  bool TooMany;                       // more parameters than are kept here
+};
+
+// Chooses the quick routine for an instruction whose command's handler is
+// `instr->Plain` (defined by the command library, which knows the commands):
+// fills Run, the operands and the flags of `instr`, appending a multi-way
+// branch's cases to `cases`, or leaves Run null.
+void MatchQuickInstr(const TQuickParams& params, TQuickInstr* instr,
+                     std::vector<TQuickCase>* cases);
+
+// Builds the quick code for the code sections of an image that preparation
+// has checked: fatal when memory runs out, as the rest of preparation is.
+void BuildQuickCode(const uint8_t* image, uint32_t length, const TCodeBounds* sections,
+                    uint32_t sectionCount, TQuickCode* code);
+void FreeQuickCode(TQuickCode* code);
+
+// Whether preparation chose a quick routine for the instruction.
+bool HasQuickRoutine(const TQuickInstr& instr);
+
+// The record of the instruction that starts at `offset` (an instruction start).
+inline const TQuickInstr* QuickInstrAt(const TQuickCode& code, uint32_t offset) {
+  return code.Instrs + code.IndexAt[offset];
+}

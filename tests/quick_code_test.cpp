@@ -1,0 +1,206 @@
+// The quick code must change nothing but speed. Every script test, and a
+// script made of the shapes the quick routines take and of every way they
+// hand an instruction back to its handler, runs twice in step: through the
+// quick code, and the plain way with each instruction read by its command's
+// handler. After every step both runs must stand at the same place with the
+// same status, Error_At, call stack and variables.
+#include "runtime/core/quick_code.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/status.h"
+#include "compiler/compilation.h"
+#include "runtime/core/image.h"
+#include "runtime/core/variables.h"
+#include "tests/support/box_recorder.h"
+#include "tests/support/command_codes.h"
+#include "tests/support/loaded_image.h"
+#include "tests/support/script_state.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Steps after which a script that still runs is judged as far as it got.
+constexpr uint64_t kMaxSteps = 3000000;
+// Variables are compared after every step at first, then now and then: some
+// scripts build values of many kilobytes and loop for long.
+constexpr uint64_t kEveryStepUntil = 20000;
+
+class QuickCode : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(InitializeCompilerTables(u"" ZORVAT_COMMAND_LIST_DIR "/Commands.txt"), 0);
+  }
+};
+
+// A run of "GCS" one step at a time, as the executor makes it.
+struct TSteppedRun {
+  LoadedImage loaded;
+  bool started = false;
+
+  TSteppedRun(const Bytes& image, bool quick, uint32_t policy) : loaded(image) {
+    TScriptContext& c = loaded.context;
+    if (loaded.prepared != kStatusOk) return;
+    if (!quick) FreeQuickCode(&c.Prepared->Quick);
+    c.ActionAfterError = policy;
+    const TSection* gcs = FindImageSection(&c, "GCS");
+    if (gcs == nullptr || (gcs->SectionFlag & kCodeSectionFlag) == 0 || gcs->SectionLength == 0) {
+      return;
+    }
+    c.IP = c.CodeStart = SectionOffset(&c, gcs);
+    c.CodeEnd = c.CodeStart + gcs->SectionLength;
+    started = PushFrame(&c) == kStatusOk;
+  }
+};
+
+// Runs the image both ways in step; returns the steps taken.
+uint64_t CompareRuns(const Bytes& image, uint32_t policy, const std::string& name) {
+  TSteppedRun quick(image, true, policy), plain(image, false, policy);
+  if (!quick.started || !plain.started) return 0;
+  TScriptContext& q = quick.loaded.context;
+  TScriptContext& p = plain.loaded.context;
+  uint64_t steps = 0;
+  while (!p.ExitFlag && steps < kMaxSteps) {
+    const uint32_t at = p.IP;
+    if (steps < kEveryStepUntil || steps % 1000 == 0) {
+      EXPECT_EQ(DescribeVariables(q), DescribeVariables(p)) << name << " before the step at " << at;
+    }
+    const TStatus plainStatus = ExecuteStep(&p);
+    EXPECT_EQ(ExecuteStep(&q), plainStatus) << name << " at " << at;
+    ++steps;
+    EXPECT_EQ(q.IP, p.IP) << name << " after the step at " << at;
+    EXPECT_EQ(q.ScriptErrorCode, p.ScriptErrorCode) << name << " at " << at;
+    EXPECT_EQ(q.Error_At, p.Error_At) << name << " at " << at;
+    EXPECT_EQ(q.ExitFlag, p.ExitFlag) << name << " at " << at;
+    EXPECT_EQ(q.CallStack.Count, p.CallStack.Count) << name << " at " << at;
+    if (::testing::Test::HasFailure()) break;  // one divergence is reported once
+  }
+  return steps;
+}
+
+class QuickCodeScripts : public QuickCode, public ::testing::WithParamInterface<fs::path> {};
+
+TEST_P(QuickCodeScripts, RunsAsThePlainWay) {
+  const fs::path& path = GetParam();
+  BoxRecorder boxes(1);  // a box shown on error is answered, not printed
+  const Bytes image = CompileScriptFile(path);
+  ASSERT_FALSE(image.empty()) << path << " does not compile";
+  CompareRuns(image, kErrorPolicyShowBox, path.filename().string());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, QuickCodeScripts,
+                         ::testing::ValuesIn(ScriptTestFiles(ZORVAT_SCRIPTS_DIR)),
+                         [](const ::testing::TestParamInfo<fs::path>& info) {
+                           std::string name = info.param.parent_path().filename().string() + "_" +
+                                              info.param.stem().string();
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
+                         });
+
+// Every shape a quick routine takes, each next to the cases it hands back to
+// the command's handler: a target or operand of another kind, a missing
+// variable, a failing operation, a target that holds an array, omitted case
+// values and default addresses, calls through a branch, and a jump to a
+// position that is no instruction, which ends the run.
+const char kShapes[] =
+    "GlobalsAlloc 8 .\n"
+    "SetInt 0 5\n"
+    "SetInt 1 @0\n"
+    "SetFloat 2 1.5\n"
+    "SetDWORD 4 7\n"
+    "IntToDigitsText 0 3 .\n"
+    "VarAdd 0 .\n"
+    "VarSub 0 @1 .\n"
+    "VarMul 0 -3 .\n"
+    "VarAdd 0 $ .\n"
+    "VarAdd 0 9000000000 .\n"
+    "VarAdd 4 5000000000 .\n"
+    "VarShl 4 33 .\n"
+    "VarXor 4 @0 .\n"
+    "VarMax 0 @4 .\n"
+    "VarMin 4 -1 .\n"
+    "VarAdd 2 .\n"
+    "VarAdd 0 @2 .\n"
+    "VarAdd 0 @3 .\n"
+    "VarAdd 3 .\n"
+    "VarAdd 9 .\n"
+    "VarAdd 0 @9 .\n"
+    "VarDiv 0 0 .\n"
+    "VarMod 4 @7 .\n"
+    "VarDiv 0 -1 .\n"
+    "VarAdd 0 1 2 .\n"
+    "CompareInt 5 @0 @1\n"
+    "CompareInt 5 3 @4\n"
+    "CompareInt 5 @2 1\n"
+    "CompareInt 9 1 2\n"
+    "CompareInt 3 1 1\n"
+    "SetInt 3 @4\n"
+    "SetInt 9 1\n"
+    "SetInt 6 @2\n"
+    "SetInt 1 2\n"
+    "Switch 1 $ ^no $ ^no 2 ^yes ^no .\n"
+    "^no\n"
+    "Exit 1\n"
+    "^yes\n"
+    "Switch 1 5 ^no 6 $ .\n"
+    "Switch 1 5 ^no $ .\n"
+    "Switch 1 5 ^no .\n"
+    "Switch 9 1 ^no .\n"
+    "Switch 2 1 ^no .\n"
+    "SwitchGosub 1 2 ^sub 3 ^no .\n"
+    "Gosub ^sub\n"
+    "FramePush\n"
+    "LocalsAlloc 2 .\n"
+    "LocalsAlloc 0 .\n"
+    "SetInt _1 @0\n"
+    "VarAdd _1 @_1 .\n"
+    "CompareInt 5 @_1 @_0\n"
+    "FramePop\n"
+    "Goto 1\n"
+    "Exit 0\n"
+    "^sub\n"
+    "VarAdd 7 .\n"
+    "Return\n";
+
+TEST_F(QuickCode, ShapesAndTheirWayBackToTheHandler) {
+  const Bytes image = CompileScriptText(kShapes);
+  ASSERT_FALSE(image.empty());
+  // Which instructions took a quick routine: every one above whose target,
+  // count or selector is written as a number, and whose other parameters are
+  // numbers, variables or omitted.
+  {
+    LoadedImage loaded(image);
+    ASSERT_EQ(loaded.prepared, kStatusOk);
+    const TQuickCode& quick = loaded.context.Prepared->Quick;
+    uint32_t chosen = 0;
+    for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
+      if (quick.IndexAt[at] == kNoQuickInstr) continue;
+      const uint32_t code = LoadU32(loaded.image.data() + at);
+      const bool hot =
+          code != kSetFloat && code != kSetDWORD && code != kIntToDigitsText && code != kExit;
+      const bool isQuick = HasQuickRoutine(*QuickInstrAt(quick, at));
+      // "VarAdd 0 1 2 ." has two operands: the handler reads it.
+      const bool twoOperands =
+          code == kVarAdd && loaded.image[at + 6] == ptByte && loaded.image[at + 8] == ptByte;
+      EXPECT_EQ(isQuick, hot && !twoOperands) << "at " << at << ", command " << code;
+      if (isQuick) ++chosen;
+    }
+    EXPECT_EQ(chosen, 49u);  // counted by hand from the lines above
+  }
+  BoxRecorder boxes(1);
+  for (uint32_t policy : {kErrorPolicyStop, kErrorPolicyIgnore}) {
+    const uint64_t steps = CompareRuns(image, policy, "shapes, policy " + std::to_string(policy));
+    // Ignoring errors, the run goes through every line to the jump that ends it.
+    if (policy == kErrorPolicyIgnore) EXPECT_GT(steps, 50u);
+  }
+}
+
+}  // namespace
