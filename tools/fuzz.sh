@@ -12,7 +12,10 @@
 #                                    that reach new code join fuzz/seeds/NAME
 #                                    (commit them)
 #
-# FUZZ_ONLY="compiler execution" runs only the fuzzers named there.
+# FUZZ_ONLY="compiler execution" runs only the fuzzers named there. An input
+# that runs longer than FUZZ_TIMEOUT seconds is a finding: 10 in the short
+# run; 60 in the long run, which shares the machine for an hour and whose
+# clock keeps running while other work has the cores.
 #
 # Each fuzzer's log is build/native/fuzz-findings/NAME.log; the summary gives
 # the executions, the seconds and the coverage (cov: edges, ft: features)
@@ -26,6 +29,7 @@ if [ "${1:-}" = --long ]; then
 fi
 seconds=${1:-$([ $long = 1 ] && echo 3600 || echo 30)}
 jobs=${FUZZ_JOBS:-$(nproc)}
+timeout=${FUZZ_TIMEOUT:-$([ $long = 1 ] && echo 60 || echo 10)}
 findings=$repo/build/native/fuzz-findings
 work=$repo/build/native/fuzz-corpus
 mkdir -p "$findings" "$work"
@@ -41,7 +45,7 @@ run_one() {
   mkdir -p "$corpus"
   local dirs=("$corpus")
   [ -d "$repo/fuzz/seeds/$name" ] && dirs+=("$repo/fuzz/seeds/$name")
-  "$fuzzer" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+  "$fuzzer" -max_total_time="$seconds" -max_len=65536 -timeout="$timeout" -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/$name-" "${dirs[@]}" \
     >"$findings/$name.log" 2>&1
 }
