@@ -56,7 +56,7 @@ minimise() {
   local fuzzer=$1 name=$2 seeds=$repo/fuzz/seeds/$2 before
   mkdir -p "$seeds"
   before=$(ls "$seeds" | wc -l)
-  "$fuzzer" -merge=1 -max_len=65536 -timeout=10 -rss_limit_mb=2048 "$seeds" \
+  "$fuzzer" -merge=1 -max_len=65536 -timeout="$timeout" -rss_limit_mb=2048 "$seeds" \
     "$(corpus_of "$name")" >"$findings/$name-merge.log" 2>&1
   echo "fuzz: $name seeds: $before before, $(ls "$seeds" | wc -l) after the merge"
 }
