@@ -355,7 +355,7 @@ TStatus StoreDigits(TScriptContext* context, uint32_t reference, const char* dig
   if (form == kDigitsAsBlock) return Var_StoreBinBlock(context, reference, digits, length);
   char16_t units[kMaxDigitChars];
   for (uint32_t i = 0; i < length; ++i) units[i] = char16_t(digits[i]);
-  return Var_StoreUnicodeString(context, reference, units, length);
+  return StoreBuiltText(context, reference, units, length);
 }
 
 TStatus IntToDigits(TScriptContext* context, TDigitsAs form) {

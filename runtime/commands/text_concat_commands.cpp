@@ -5,7 +5,6 @@
 // the new value is complete before it is stored.
 #include <cstring>
 
-#include "base/grow_array.h"
 #include "base/status.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/text_command_support.h"
@@ -59,45 +58,51 @@ TStatus ConcatArrays(TScriptContext* context, TConcatKind what) {
   return stored;
 }
 
-// Fetched texts are owned (a block part is converted, a variable's text
-// cloned), so they are kept until the result is built.
-struct TTextParts {
-  TGrowArray<PArrayHeader> Items{};
-  TTextParts() = default;
-  TTextParts(const TTextParts&) = delete;
-  TTextParts& operator=(const TTextParts&) = delete;
-  ~TTextParts() {
-    for (uint32_t i = 0; i < Items.Count; ++i) UA_Free(&Items.Items[i]);
-    GrowArrayFree(Items);
+// Texts are read in place, as arrays are: the parts are walked twice, once
+// to check them and add up their lengths, once to copy them. A block part is
+// converted to a text each time and released at once.
+class TTextPart {
+ public:
+  TTextPart(TScriptContext* context, TFetchStatus* status)
+      : text_(FetchTextInPlace(context, status, &owned_)) {}
+  TTextPart(const TTextPart&) = delete;
+  TTextPart& operator=(const TTextPart&) = delete;
+  ~TTextPart() {
+    if (owned_) UA_Free(&text_);
   }
+  const TArrayHeader* Get() const { return text_; }
+
+ private:
+  bool owned_ = false;
+  PArrayHeader text_;
 };
 
 TStatus ConcatTexts(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
-  TTextParts parts;
+  const uint32_t firstPart = context->IP;
   uint64_t total = 0;
   while (true) {
     TFetchStatus status;
-    PArrayHeader part = FetchText(context, &status);
+    TTextPart part(context, &status);
     if (status == kFetchEnd) break;
     if (status != kFetchValue) return kStatusBadVarKindForNumber;
-    PArrayHeader* slot = GrowArrayTryPush(parts.Items);
-    if (slot == nullptr) {
-      UA_Free(&part);
-      return kStatusOutOfMemory;
-    }
-    *slot = part;
-    total += USTR_Length(part);
+    total += USTR_Length(part.Get());
   }
   if (total > 0x7FFFFFFF) return kStatusOutOfMemory;
   PArrayHeader result = total == 0 ? USTR_Empty() : USTR_New(uint32_t(total));
   if (result == nullptr) return kStatusOutOfMemory;
+  context->IP = firstPart;
   uint32_t at = 0;
-  for (uint32_t i = 0; i < parts.Items.Count; ++i) {
-    const uint32_t length = USTR_Length(parts.Items.Items[i]);
+  for (TFetchStatus status; at < total;) {
+    TTextPart part(context, &status);
+    if (status != kFetchValue) {
+      UA_Free(&result);
+      return kStatusOutOfMemory;  // only a block's second conversion can fail here
+    }
+    const uint32_t length = USTR_Length(part.Get());
     if (length != 0) {
-      std::memcpy(USTR_Chars(result) + at, USTR_Chars(parts.Items.Items[i]),
+      std::memcpy(USTR_Chars(result) + at, USTR_Chars(part.Get()),
                   size_t(length) * sizeof(char16_t));
     }
     at += length;

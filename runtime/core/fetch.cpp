@@ -136,3 +136,23 @@ PArrayHeader FetchText(TScriptContext* context, TFetchStatus* status) {
   if (text == nullptr) *status = kFetchUnusable;
   return text;
 }
+
+PArrayHeader FetchTextInPlace(TScriptContext* context, TFetchStatus* status, bool* owned) {
+  *owned = false;
+  const uint32_t at = context->IP;
+  const uint8_t* p = nullptr;
+  const uint8_t kind = TakeParam(context, &p);
+  if (kind == ptVariable) {
+    TZorvatVariable* v = PayloadVariable(context, p);
+    if (v != nullptr && v->VarType == vtUnicodeString) {
+      *status = kFetchValue;
+      return v->UA != nullptr ? v->UA : USTR_Empty();
+    }
+  }
+  // Everything else as FetchText reads it: a constant as it is, a block
+  // converted.
+  context->IP = at;
+  PArrayHeader text = FetchText(context, status);
+  *owned = *status == kFetchValue && text != nullptr && !UA_IsStatic(text);
+  return text;
+}

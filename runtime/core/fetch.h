@@ -45,6 +45,12 @@ inline PArrayHeader FetchBinBlock(TScriptContext* context, TFetchStatus* status)
 // through the ANSI code page, or a clone of a variable's text.
 PArrayHeader FetchText(TScriptContext* context, TFetchStatus* status);
 
+// A text parameter read in place where that is possible: a text constant,
+// or a text variable's own text (read it, never free it, and stop using it
+// once anything is stored into that variable). A block is converted into a
+// new text, and *owned says that the caller must release it.
+PArrayHeader FetchTextInPlace(TScriptContext* context, TFetchStatus* status, bool* owned);
+
 // A DWORD parameter that must be given (a result variable's reference, a
 // jump target): 0, or 102 when it is defaulted, missing or unusable.
 inline TStatus FetchRequiredDWORD(TScriptContext* context, uint32_t* value);

@@ -455,6 +455,25 @@ TStatus ZV_STDCALL Var_StoreUnicodeString(TScriptContext* context, uint32_t refe
   return TakeOrFree(context, reference, copy, vtUnicodeString);
 }
 
+TStatus StoreBuiltText(TScriptContext* context, uint32_t reference, const char16_t* text,
+                       uint32_t length) {
+  {
+    VarsGuard guard;
+    TZorvatVariable* v = ResolveVar(context, reference);
+    if (v == nullptr) return kStatusNoSuchVariable;
+    PArrayHeader old = v->VarType == vtUnicodeString ? v->UA : nullptr;
+    // Only a block of the capacity a new text of this length would get: a
+    // variable does not keep a large block for a short text.
+    if (length != 0 && length < 0x7FFFFFFF && old != nullptr && UA_FitsInPlace(old, length + 1)) {
+      std::memmove(USTR_Chars(old), text, size_t(length) * sizeof(char16_t));
+      USTR_Chars(old)[length] = 0;
+      old->ElemCount = length + 1;
+      return kStatusOk;
+    }
+  }
+  return Var_StoreUnicodeString(context, reference, text, length);
+}
+
 TStatus ZV_STDCALL Var_InitBBL(TScriptContext* context, uint32_t reference) {
   return InitList(context, reference, vtBinBlockList);
 }

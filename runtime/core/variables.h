@@ -178,6 +178,13 @@ TStatus ZV_STDCALL Var_StoreBinBlock(TScriptContext* context, uint32_t reference
 // A new text of `length` UTF-16 units (0 stores the static empty text).
 TStatus ZV_STDCALL Var_StoreUnicodeString(TScriptContext* context, uint32_t reference,
                                           const char16_t* text, uint32_t length);
+// The same for a text the runtime built itself (never a caller's buffer,
+// which must be copied before the lock): a dynamic text the variable already
+// holds is rewritten in place when it has room and is not much larger, so a
+// loop that keeps storing short texts into one variable does not go to the
+// heap every time.
+TStatus StoreBuiltText(TScriptContext* context, uint32_t reference, const char16_t* text,
+                       uint32_t length);
 // A new empty list. 0, 1001, 1002.
 TStatus ZV_STDCALL Var_InitBBL(TScriptContext* context, uint32_t reference);
 TStatus ZV_STDCALL Var_InitUStrL(TScriptContext* context, uint32_t reference);

@@ -128,11 +128,15 @@ PArrayHeader UA_New(uint32_t count, uint32_t elemSize) {
   return a;
 }
 
+bool UA_FitsInPlace(const TArrayHeader* a, uint32_t count) {
+  return !UA_IsStatic(a) && count <= a->TrueElemCount &&
+         a->TrueElemCount <= RoundUp(count, kCapacityStep);
+}
+
 bool UA_SetCount(PArrayHeader* slot, uint32_t count) {
   PArrayHeader a = *slot;
   uint64_t target = RoundUp(count, kCapacityStep);
-  bool realloc = UA_IsStatic(a) || count > a->TrueElemCount || a->TrueElemCount > target;
-  if (realloc) {
+  if (!UA_FitsInPlace(a, count)) {
     if (target > 0xFFFFFFFFu) return false;
     a = UA_Alloc(slot, uint32_t(target), a->ElemSize);
     if (a == nullptr) return false;

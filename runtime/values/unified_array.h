@@ -76,6 +76,9 @@ PArrayHeader UA_New(uint32_t count, uint32_t elemSize);
 // always copied (copy on write). Items that come into use are zero. False
 // when the size does not fit; the slot is then unchanged.
 bool UA_SetCount(PArrayHeader* slot, uint32_t count);
+// Whether UA_SetCount(count) would keep the block where it is: a dynamic
+// block whose capacity is the one `count` items are given.
+bool UA_FitsInPlace(const TArrayHeader* a, uint32_t count);
 
 // Sets a larger ElemCount for an append. When the capacity runs out it grows
 // by half again (rounded up to a multiple of 32) rather than to the rounded
