@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "base/status.h"
@@ -203,6 +204,47 @@ TEST(Variables, WritingACopyLeavesTheConstantIntact) {
   EXPECT_EQ(ResolveVar(f.c(), 0)->UA, copy);
   EXPECT_EQ(MakeVarWritable(f.c(), 7), kStatusNoSuchVariable);
   Var_StoreDWORD(f.c(), 1, 0);  // releasing the shared constant frees nothing
+}
+
+// A text the runtime built is written into the variable's own block when
+// that block has the capacity a new text of its length would get, and into
+// a new block otherwise (a shared constant is never written).
+TEST(Variables, BuiltTextsReuseABlockOfTheirOwnCapacity) {
+  Frames f;
+  f.Alloc(2);
+  auto text = [&](uint32_t n) {
+    const TZorvatVariable* v = ResolveVar(f.c(), n);
+    return std::u16string(USTR_Chars(v->UA), USTR_Length(v->UA));
+  };
+  ASSERT_EQ(Var_StoreUnicodeString(f.c(), 0, u"abc", 3), 0u);
+  const PArrayHeader first = ResolveVar(f.c(), 0)->UA;
+  EXPECT_EQ(StoreBuiltText(f.c(), 0, u"12345", 5), 0u);
+  EXPECT_EQ(ResolveVar(f.c(), 0)->UA, first);
+  EXPECT_EQ(text(0), u"12345");
+  EXPECT_EQ(StoreBuiltText(f.c(), 0, u"9", 1), 0u);  // shorter: the rest is not read
+  EXPECT_EQ(ResolveVar(f.c(), 0)->UA, first);
+  EXPECT_EQ(text(0), u"9");
+  EXPECT_EQ(USTR_Chars(first)[1], 0);
+  const std::u16string longText(100, u'x');
+  EXPECT_EQ(StoreBuiltText(f.c(), 0, longText.data(), 100), 0u);  // outgrows the block
+  EXPECT_EQ(text(0), longText);
+  const PArrayHeader large = ResolveVar(f.c(), 0)->UA;
+  EXPECT_EQ(StoreBuiltText(f.c(), 0, u"7", 1), 0u);  // would keep 128 units for 2
+  EXPECT_NE(ResolveVar(f.c(), 0)->UA, large);
+  EXPECT_EQ(text(0), u"7");
+  // From the variable's own units, moved within the block.
+  EXPECT_EQ(Var_StoreUnicodeString(f.c(), 1, u"abcdef", 6), 0u);
+  EXPECT_EQ(StoreBuiltText(f.c(), 1, USTR_Chars(ResolveVar(f.c(), 1)->UA) + 2, 4), 0u);
+  EXPECT_EQ(text(1), u"cdef");
+  struct {
+    TArrayHeader header{2, 3, 3, 0};
+    char16_t units[3] = {u'h', u'i', 0};
+  } constant;
+  ASSERT_EQ(StoreArrayRef(f.c(), 1, &constant.header, vtUnicodeString), 0u);
+  EXPECT_EQ(StoreBuiltText(f.c(), 1, u"no", 2), 0u);
+  EXPECT_EQ(constant.units[0], u'h');
+  EXPECT_EQ(text(1), u"no");
+  EXPECT_EQ(StoreBuiltText(f.c(), 5, u"x", 1), kStatusNoSuchVariable);
 }
 
 // A library thread stores event codes into a slot of frame 0 while the script
