@@ -110,12 +110,7 @@ TEST_P(HeapFailures, EveryRequestOfTheScriptFailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(Scripts, HeapFailures,
                          ::testing::ValuesIn(ScriptTestFiles(ZORVAT_SCRIPTS_DIR)),
                          [](const ::testing::TestParamInfo<fs::path>& info) {
-                           std::string name = info.param.parent_path().filename().string() + "_" +
-                                              info.param.stem().string();
-                           for (char& ch : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
+                           return ScriptTestName(info.param);
                          });
 
 }  // namespace

@@ -97,12 +97,7 @@ TEST_P(QuickCodeScripts, RunsAsThePlainWay) {
 INSTANTIATE_TEST_SUITE_P(Scripts, QuickCodeScripts,
                          ::testing::ValuesIn(ScriptTestFiles(ZORVAT_SCRIPTS_DIR)),
                          [](const ::testing::TestParamInfo<fs::path>& info) {
-                           std::string name = info.param.parent_path().filename().string() + "_" +
-                                              info.param.stem().string();
-                           for (char& ch : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
+                           return ScriptTestName(info.param);
                          });
 
 // Every shape a quick routine takes, each next to the cases it hands back to

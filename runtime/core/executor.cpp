@@ -105,25 +105,57 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
   return AfterStep(c, status, at);
 }
 
-inline bool IsStart(const uint8_t* starts, uint32_t offset) {
-  return ((starts[offset >> 3] >> (offset & 7)) & 1) != 0;
-}
+// How the loop reads the code. The plain way: the command code in the image
+// picks the handler, and the bitmap of instruction starts says where an
+// instruction starts.
+class TPlainCode {
+ public:
+  explicit TPlainCode(const TScriptContext* c)
+      : image_(c->ScriptStart), starts_(c->Prepared->InstrStarts) {}
+  TStatus Run(TScriptContext* c, uint32_t at) const {
+    return kDispatchTable[LoadU32(image_ + at)].Handler(c);
+  }
+  bool IsStart(uint32_t offset) const { return ((starts_[offset >> 3] >> (offset & 7)) & 1) != 0; }
+
+ private:
+  const uint8_t* image_;
+  const uint8_t* starts_;
+};
+
+// Through the quick code (quick_code.h): every instruction runs through its
+// record, and the table of record indexes also says where an instruction
+// starts.
+class TQuickCodeReader {
+ public:
+  explicit TQuickCodeReader(const TScriptContext* c)
+      : instrs_(c->Prepared->Quick.Instrs), indexAt_(c->Prepared->Quick.IndexAt) {}
+  TStatus Run(TScriptContext* c, uint32_t at) const {
+    const TQuickInstr* instr = instrs_ + indexAt_[at];
+    return instr->Run(c, instr);
+  }
+  bool IsStart(uint32_t offset) const { return indexAt_[offset] != kNoQuickInstr; }
+
+ private:
+  const TQuickInstr* instrs_;
+  const uint32_t* indexAt_;
+};
 
 // The loop keeps in registers what no handler changes during a run (the
-// image, the map of instruction starts) and the position of the instruction
-// it runs; IP lives in the context only because the handlers read their
+// image, the code reader's tables) and the position of the instruction it
+// runs; IP lives in the context only because the handlers read their
 // parameters through it. Section bounds are read back after every command,
 // since a jump may move to another section.
+template <typename Code>
 TStatus RunLoop(TScriptContext* c) {
+  const Code code(c);
   const uint8_t* const image = c->ScriptStart;
-  const uint8_t* const starts = c->Prepared->InstrStarts;
   uint32_t at = c->IP;
   for (;;) {
     c->IP = at + 4;
-    const TStatus status = kDispatchTable[LoadU32(image + at)].Handler(c);
+    const TStatus status = code.Run(c, at);
     c->ScriptErrorCode = int32_t(status);
     const uint32_t ip = c->IP;
-    if (status == kStatusOk && ip < c->CodeEnd && IsStart(starts, ip)) {
+    if (status == kStatusOk && ip < c->CodeEnd && code.IsStart(ip)) {
       if (c->ExitFlag) return status;
       at = ip;
       continue;
@@ -131,39 +163,7 @@ TStatus RunLoop(TScriptContext* c) {
     // A command written with fewer parameters than its count stops at the
     // end byte of its list, which is where a step over it ends anyway.
     if (status == kStatusOk && ip + 1 < c->CodeEnd && image[ip] == ptEndOfParam &&
-        IsStart(starts, ip + 1)) {
-      c->IP = ip + 1;
-      if (c->ExitFlag) return status;
-      at = ip + 1;
-      continue;
-    }
-    const TStatus result = AfterStep(c, status, at);
-    if (c->ExitFlag) return result;
-    at = c->IP;
-  }
-}
-
-// The same loop over quick code (quick_code.h): every instruction runs
-// through its record, and the table of record indexes also says where an
-// instruction starts.
-TStatus RunQuickLoop(TScriptContext* c) {
-  const uint8_t* const image = c->ScriptStart;
-  const TQuickInstr* const instrs = c->Prepared->Quick.Instrs;
-  const uint32_t* const indexAt = c->Prepared->Quick.IndexAt;
-  uint32_t at = c->IP;
-  for (;;) {
-    const TQuickInstr* instr = instrs + indexAt[at];
-    c->IP = at + 4;
-    const TStatus status = instr->Run(c, instr);
-    c->ScriptErrorCode = int32_t(status);
-    const uint32_t ip = c->IP;
-    if (status == kStatusOk && ip < c->CodeEnd && indexAt[ip] != kNoQuickInstr) {
-      if (c->ExitFlag) return status;
-      at = ip;
-      continue;
-    }
-    if (status == kStatusOk && ip + 1 < c->CodeEnd && image[ip] == ptEndOfParam &&
-        indexAt[ip + 1] != kNoQuickInstr) {
+        code.IsStart(ip + 1)) {
       c->IP = ip + 1;
       if (c->ExitFlag) return status;
       at = ip + 1;
@@ -196,7 +196,9 @@ TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   status = PushFrame(context);
   if (status != kStatusOk) return StopRun(context, status, start);
   if (section->SectionLength == 0) return StopRun(context, kStatusRanOffCode, start);
-  return RunGuarded(context->Prepared->Quick.Instrs != nullptr ? RunQuickLoop : RunLoop, context);
+  return RunGuarded(
+      context->Prepared->Quick.Instrs != nullptr ? RunLoop<TQuickCodeReader> : RunLoop<TPlainCode>,
+      context);
 }
 
 void ShowScriptError(TScriptContext* context) {

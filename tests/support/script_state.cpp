@@ -1,6 +1,7 @@
 #include "tests/support/script_state.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "base/bytes.h"
@@ -52,6 +53,14 @@ std::vector<fs::path> ScriptTestFiles(const fs::path& folder) {
   }
   std::sort(scripts.begin(), scripts.end());
   return scripts;
+}
+
+std::string ScriptTestName(const fs::path& path) {
+  std::string name = path.parent_path().filename().string() + "_" + path.stem().string();
+  for (char& ch : name) {
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  }
+  return name;
 }
 
 Bytes CompileScriptFile(const fs::path& path) {

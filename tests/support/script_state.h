@@ -13,6 +13,9 @@
 // Every script test under `folder` (companion programs left out), sorted.
 std::vector<std::filesystem::path> ScriptTestFiles(const std::filesystem::path& folder);
 
+// A test name for a script: its folder and its stem, letters and digits only.
+std::string ScriptTestName(const std::filesystem::path& path);
+
 // The image of a script file, or nothing when it does not compile.
 Bytes CompileScriptFile(const std::filesystem::path& path);
 // The image of a script given as text, or nothing when it does not compile.
