@@ -57,7 +57,7 @@ bool ParseCommandNames(const std::string& text, TCommandNames* names, std::strin
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
     std::vector<std::string> f = SplitFields(line);
-    TCommandEntry entry;
+    TCommandListEntry entry;
     uint32_t code = 0;
     bool valid = f.size() >= 5 && ParseNumber(f[0], &code) && code < 0x10000;
     if (valid) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct TCommandEntry {
+struct TCommandListEntry {
   std::string Name;        // empty: no command has this code
   bool OpenEnded = false;  // "?" or "$" parameter limit
   uint32_t ParamLimit = 0;
@@ -16,8 +16,8 @@ struct TCommandEntry {
 };
 
 struct TCommandNames {
-  std::vector<TCommandEntry> Commands;  // indexed by code
-  const TCommandEntry* Find(uint32_t code) const {
+  std::vector<TCommandListEntry> Commands;  // indexed by code
+  const TCommandListEntry* Find(uint32_t code) const {
     return code < Commands.size() && !Commands[code].Name.empty() ? &Commands[code] : nullptr;
   }
 };

@@ -60,7 +60,7 @@ struct TParam {
 
 struct TInstruction {
   uint32_t Offset;
-  const TCommandEntry* Command;
+  const TCommandListEntry* Command;
   std::vector<TParam> Params;
 };
 
@@ -349,7 +349,7 @@ class TDisassembler {
       return Fail(Format("command code %u at 0x%X is not in the command list", code, pos));
     }
     pos += 4;
-    const TCommandEntry& command = *instruction->Command;
+    const TCommandListEntry& command = *instruction->Command;
     const uint32_t limit = command.OpenEnded ? 0xFFFFFFFFu : command.ParamLimit;
     for (uint32_t n = 0; n < limit; ++n) {
       if (pos >= end) {

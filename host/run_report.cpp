@@ -52,7 +52,7 @@ bool ParseLineMap(const std::string& text, const uint8_t* image, uint32_t length
 std::string DescribeRunError(const TLineMap* map, const TCommandNames* commands,
                              const uint8_t* image, uint32_t length, uint32_t status, uint32_t at,
                              const std::string& file) {
-  const TCommandEntry* command = nullptr;
+  const TCommandListEntry* command = nullptr;
   uint32_t code = 0xFFFFFFFF;
   if (uint64_t(at) + 4 <= length) {
     code = uint32_t(Load(image + at, 4));
