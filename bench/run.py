@@ -15,12 +15,15 @@ processes minus their empty-program start. Each figure is the best of RUNS
 runs. It is not a test: the machine is shared and noisy, so the load average
 is printed with the figures.
 
-    bench/run.py [RUNS]
+    bench/run.py [RUNS] [--windows-build DIR]
+
+--windows-build times the script_bench.exe of another Windows build folder,
+such as build/windows-release (tools/build-release-pgo.sh builds it there).
 """
+import argparse
 import math
 import os
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -53,23 +56,28 @@ def timed_in_process(command):
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 3
+    parser = argparse.ArgumentParser()
+    parser.add_argument('runs', nargs='?', type=int, default=3)
+    parser.add_argument('--windows-build', default='build/windows')
+    args = parser.parse_args()
+    runs, windows = args.runs, args.windows_build
     sh('tools/setup.sh')
     if not os.path.exists(os.path.join(REPO, 'build/bench/build.ninja')):
         sh('cmake', '--preset', 'bench', stdout=subprocess.DEVNULL)
     sh('cmake', '--build', 'build/bench', '--target', 'script_bench', 'command_list_files',
        stdout=subprocess.DEVNULL)
-    if not os.path.exists(os.path.join(REPO, 'build/windows/build.ninja')):
+    if windows == 'build/windows' and not os.path.exists(
+            os.path.join(REPO, windows, 'build.ninja')):
         sh('cmake', '--preset', 'windows', stdout=subprocess.DEVNULL)
     # Not part of the Windows build's default target: built here only.
-    sh('cmake', '--build', 'build/windows', '--target', 'script_bench', stdout=subprocess.DEVNULL)
+    sh('cmake', '--build', windows, '--target', 'script_bench', stdout=subprocess.DEVNULL)
 
     load_start = os.getloadavg()[0]
     scripts = [f'bench/programs/{p}.zvs' for p in PROGRAMS]
     native = timed_in_process(['build/bench/bench/script_bench', 'build/bench/bin/Commands.txt',
                                str(runs)] + scripts)
-    wine = timed_in_process(['tools/wine_env.sh', 'wine', 'build/windows/bench/script_bench.exe',
-                             'build/windows/bin/Commands.txt', str(runs)] + scripts)
+    wine = timed_in_process(['tools/wine_env.sh', 'wine', f'{windows}/bench/script_bench.exe',
+                             f'{windows}/bin/Commands.txt', str(runs)] + scripts)
 
     with tempfile.TemporaryDirectory() as empty:
         for name, text in (('empty.lua', ''), ('empty.py', '')):
