@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows programs we ship into build/windows-release/bin,
 # optimised across object files at link time and after a profile of the
-# executor running the benchmark programs (bench/programs). Under Wine this
-# makes them about a fifth faster than the plain Release build of the test
-# command (bench/run.py measures it).
+# executor running the benchmark programs (bench/programs). Under Wine they
+# run about 15% faster than in the plain Release build of the test
+# command (bench/run.py --windows-build build/windows-release times it).
 #
 #   1. An instrumented build of script_bench.exe: the runtime's core library,
 #      as in Zorvat.dll, with the compiler. Old counts are removed first,
