@@ -71,15 +71,40 @@ class TTextPart {
     if (owned_) UA_Free(&text_);
   }
   const TArrayHeader* Get() const { return text_; }
+  bool Owned() const { return owned_; }
 
  private:
   bool owned_ = false;
   PArrayHeader text_;
 };
 
+// Writes the parts (all texts, none of them `into`) into the result
+// variable's own text block, which has room for exactly `total` units: a
+// loop that keeps joining texts into one variable does not go to the heap.
+void ConcatInPlace(TScriptContext* context, uint32_t firstPart, PArrayHeader into, uint32_t total) {
+  TVariablesLock lock;  // the block is the variable's: no library store may replace it meanwhile
+  context->IP = firstPart;
+  uint32_t at = 0;
+  for (TFetchStatus status; at < total;) {
+    TTextPart part(context, &status);
+    const uint32_t length = USTR_Length(part.Get());
+    if (length != 0) {
+      std::memcpy(USTR_Chars(into) + at, USTR_Chars(part.Get()), size_t(length) * sizeof(char16_t));
+    }
+    at += length;
+  }
+  USTR_Chars(into)[total] = 0;
+  into->ElemCount = total + 1;
+}
+
 TStatus ConcatTexts(TScriptContext* context) {
   uint32_t reference;
   if (FetchRequiredDWORD(context, &reference) != kStatusOk) return kStatusBadParam;
+  // The result variable's text, which the result may be written into.
+  const TZorvatVariable* target = ResolveVar(context, reference);
+  const PArrayHeader targetText =
+      target != nullptr && target->VarType == vtUnicodeString ? target->UA : nullptr;
+  bool inPlace = targetText != nullptr;
   const uint32_t firstPart = context->IP;
   uint64_t total = 0;
   while (true) {
@@ -87,9 +112,17 @@ TStatus ConcatTexts(TScriptContext* context) {
     TTextPart part(context, &status);
     if (status == kFetchEnd) break;
     if (status != kFetchValue) return kStatusBadVarKindForNumber;
+    // A converted block would have to be converted again, which can fail
+    // after the target has been written; a part that is the target itself
+    // would be overwritten while it is read.
+    if (part.Owned() || part.Get() == targetText) inPlace = false;
     total += USTR_Length(part.Get());
   }
   if (total > 0x7FFFFFFF) return kStatusOutOfMemory;
+  if (inPlace && total != 0 && UA_FitsInPlace(targetText, uint32_t(total) + 1)) {
+    ConcatInPlace(context, firstPart, targetText, uint32_t(total));
+    return kStatusOk;
+  }
   PArrayHeader result = total == 0 ? USTR_Empty() : USTR_New(uint32_t(total));
   if (result == nullptr) return kStatusOutOfMemory;
   context->IP = firstPart;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/heap.h"
 #include "runtime/commands/commands.h"
+#include "runtime/core/image.h"
 #include "tests/support/text_test_support.h"
 
 namespace {
@@ -64,3 +66,50 @@ TEST(Concat, APartOfAnotherKindFailsWith101AndIPEndsPastTheList) {
 }
 
 }  // namespace
+
+#ifdef ZORVAT_HEAP_INJECTION
+namespace {
+
+// Texts are joined into the result variable's own block when it has exactly
+// the room the result needs: not one heap request is made. A target that is
+// also a part, a block part (converted on the way), a result of another size
+// and an empty result all get a text of their own.
+TEST(Concat, TextsJoinIntoTheTargetsOwnBlockWhenItHasTheRoom) {
+  struct Case {
+    void (*Write)(TextCode&);
+    bool inPlace;
+    std::u16string result;
+  };
+  const Case cases[] = {
+      {[](TextCode& w) { w.Text(u"<").Var(1).Text(u">").End(); }, true, u"<x>"},
+      {[](TextCode& w) { w.Text(u"0123456789abcdefghi").Var(1).End(); }, true,
+       u"0123456789abcdefghix"},
+      {[](TextCode& w) { w.Var(2).Text(u"!").End(); }, false, u"0123456789!"},
+      {[](TextCode& w) { w.Block("ab").Var(1).End(); }, false, u"abx"},
+      {[](TextCode& w) { w.Text(std::u16string(40, u'y')).End(); }, false,
+       std::u16string(40, u'y')},
+      {[](TextCode& w) { w.End(); }, false, u""},
+  };
+  for (const Case& test : cases) {
+    TextScript s;
+    TextCode w = s.W().Cmd(kTextConcat).Byte(2);
+    test.Write(w);
+    TScriptContext* c = s.LoadWithGlobals(3);
+    ASSERT_EQ(Var_StoreUnicodeString(c, 1, u"x", 1), 0u);
+    ASSERT_EQ(Var_StoreUnicodeString(c, 2, u"0123456789", 10), 0u);
+    const PArrayHeader before = ResolveVar(c, 2)->UA;
+    const TSection* gcs = FindImageSection(c, "GCS");
+    c->CodeStart = SectionOffset(c, gcs);
+    c->CodeEnd = c->CodeStart + gcs->SectionLength;
+    c->IP = c->CodeStart + 4;
+    if (test.inPlace) HeapFailRequest(1);  // any heap request would fail the command
+    EXPECT_EQ(CmdTextConcat(c), 0u) << test.inPlace;
+    EXPECT_FALSE(HeapFailureHit());
+    HeapFailRequest(0);
+    EXPECT_EQ(ResolveVar(c, 2)->UA == before, test.inPlace);
+    EXPECT_EQ(s.TextOf(2), test.result);
+  }
+}
+
+}  // namespace
+#endif
