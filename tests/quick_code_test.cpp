@@ -199,3 +199,35 @@ TEST_F(QuickCode, ShapesAndTheirWayBackToTheHandler) {
 }
 
 }  // namespace
+
+namespace {
+
+// A multi-way branch of 120 cases is decoded as well; the match is the
+// 51st, and both ways take it.
+TEST_F(QuickCode, ABranchOfManyCases) {
+  std::string source = "GlobalsAlloc 2 .\nSetInt 1 150\nSwitch 1";
+  for (int value = 100; value < 220; ++value) {
+    source += " " + std::to_string(value) + (value == 150 ? " ^hit" : " ^miss");
+  }
+  source += " .\n^miss\nExit 1\n^hit\nExit 0\n";
+  const Bytes image = CompileScriptText(source);
+  ASSERT_FALSE(image.empty());
+  {
+    LoadedImage loaded(image);
+    ASSERT_EQ(loaded.prepared, kStatusOk);
+    const TQuickCode& quick = loaded.context.Prepared->Quick;
+    uint32_t switches = 0;
+    for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
+      if (quick.IndexAt[at] == kNoQuickInstr || LoadU32(loaded.image.data() + at) != kSwitch) {
+        continue;
+      }
+      ++switches;
+      EXPECT_TRUE(HasQuickRoutine(*QuickInstrAt(quick, at)));
+      EXPECT_EQ(QuickInstrAt(quick, at)->CaseCount, 120u);
+    }
+    EXPECT_EQ(switches, 1u);
+  }
+  EXPECT_EQ(CompareRuns(image, kErrorPolicyStop, "many cases"), 4u);
+}
+
+}  // namespace

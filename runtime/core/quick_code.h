@@ -71,7 +71,7 @@ struct TQuickCode {
 
 // What a command's parameters look like to the quick matcher: the kind and
 // the value of each, as far as the list goes (at most kQuickMaxParams).
-constexpr uint32_t kQuickMaxParams = 64;
+constexpr uint32_t kQuickMaxParams = 256;
 struct TQuickParams {
   uint32_t Count;  // parameters before the end byte or the command's count
   bool Ended;      // the list ended with an end byte
