@@ -177,7 +177,7 @@ TEST_F(QuickCode, ShapesAndTheirWayBackToTheHandler) {
     const TQuickCode& quick = loaded.context.Prepared->Quick;
     uint32_t chosen = 0;
     for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
-      if (quick.IndexAt[at] == kNoQuickInstr) continue;
+      if (QuickIndexAnywhere(quick, at) == kNoQuickInstr) continue;
       const uint32_t code = LoadU32(loaded.image.data() + at);
       const bool hot =
           code != kSetFloat && code != kSetDWORD && code != kIntToDigitsText && code != kExit;
@@ -218,7 +218,8 @@ TEST_F(QuickCode, ABranchOfManyCases) {
     const TQuickCode& quick = loaded.context.Prepared->Quick;
     uint32_t switches = 0;
     for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
-      if (quick.IndexAt[at] == kNoQuickInstr || LoadU32(loaded.image.data() + at) != kSwitch) {
+      if (QuickIndexAnywhere(quick, at) == kNoQuickInstr ||
+          LoadU32(loaded.image.data() + at) != kSwitch) {
         continue;
       }
       ++switches;

@@ -128,16 +128,20 @@ class TPlainCode {
 class TQuickCodeReader {
  public:
   explicit TQuickCodeReader(const TScriptContext* c)
-      : instrs_(c->Prepared->Quick.Instrs), indexAt_(c->Prepared->Quick.IndexAt) {}
+      : instrs_(c->Prepared->Quick.Instrs),
+        indexAt_(c->Prepared->Quick.IndexAt),
+        base_(c->Prepared->Quick.Base) {}
   TStatus Run(TScriptContext* c, uint32_t at) const {
-    const TQuickInstr* instr = instrs_ + indexAt_[at];
+    const TQuickInstr* instr = instrs_ + indexAt_[at - base_];
     return instr->Run(c, instr);
   }
-  bool IsStart(uint32_t offset) const { return indexAt_[offset] != kNoQuickInstr; }
+  // For positions inside a code section, which the table covers.
+  bool IsStart(uint32_t offset) const { return indexAt_[offset - base_] != kNoQuickInstr; }
 
  private:
   const TQuickInstr* instrs_;
   const uint32_t* indexAt_;
+  uint32_t base_;
 };
 
 // The loop keeps in registers what no handler changes during a run (the

@@ -459,8 +459,8 @@ TStatus PrepareImage(TScriptContext* context) {
   }
   prepared->CodeSectionCount = uint32_t(s.CodeSections.size());
   BuildListTable(s, prepared);
-  BuildQuickCode(context->ScriptStart, context->ScriptLength, prepared->CodeSections,
-                 prepared->CodeSectionCount, &prepared->Quick);
+  BuildQuickCode(context->ScriptStart, prepared->CodeSections, prepared->CodeSectionCount,
+                 &prepared->Quick);
   context->Prepared = prepared;
   return kStatusOk;
 }

@@ -1,5 +1,6 @@
 #include "runtime/core/quick_code.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -83,11 +84,17 @@ T* CopyOut(const std::vector<T>& items) {
 
 }  // namespace
 
-void BuildQuickCode(const uint8_t* image, uint32_t length, const TCodeBounds* sections,
-                    uint32_t sectionCount, TQuickCode* code) {
-  uint32_t* indexAt = static_cast<uint32_t*>(std::malloc((size_t(length) + 1) * sizeof(uint32_t)));
+void BuildQuickCode(const uint8_t* image, const TCodeBounds* sections, uint32_t sectionCount,
+                    TQuickCode* code) {
+  uint32_t base = sectionCount == 0 ? 0 : sections[0].Start, end = base;
+  for (uint32_t k = 0; k < sectionCount; ++k) {
+    base = std::min(base, sections[k].Start);
+    end = std::max(end, sections[k].End);
+  }
+  const uint32_t span = end - base;
+  uint32_t* indexAt = static_cast<uint32_t*>(std::malloc((size_t(span) + 1) * sizeof(uint32_t)));
   if (indexAt == nullptr) FatalOutOfMemory();
-  std::memset(indexAt, 0xFF, (size_t(length) + 1) * sizeof(uint32_t));
+  std::memset(indexAt, 0xFF, (size_t(span) + 1) * sizeof(uint32_t));
   std::vector<TQuickInstr> instrs;
   std::vector<TQuickCase> cases;
   TQuickParams params;
@@ -105,7 +112,7 @@ void BuildQuickCode(const uint8_t* image, uint32_t length, const TCodeBounds* se
         instr.Run = RunPlain;
         cases.resize(casesBefore);
       }
-      indexAt[at] = uint32_t(instrs.size());
+      indexAt[at - base] = uint32_t(instrs.size());
       instrs.push_back(instr);
       at = instr.Next;
     }
@@ -113,6 +120,8 @@ void BuildQuickCode(const uint8_t* image, uint32_t length, const TCodeBounds* se
   code->Instrs = CopyOut(instrs);
   code->Cases = CopyOut(cases);
   code->IndexAt = indexAt;
+  code->Base = base;
+  code->Span = span;
   for (size_t i = 0; i < instrs.size(); ++i) {
     code->Instrs[i].Cases = code->Cases + code->Instrs[i].CaseFirst;
   }

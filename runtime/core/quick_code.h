@@ -65,7 +65,12 @@ constexpr uint32_t kNoQuickInstr = 0xFFFFFFFFu;
 
 struct TQuickCode {
   TQuickInstr* Instrs;
-  uint32_t* IndexAt;  // one per image byte: the record of the instruction starting there
+  // One entry per byte from the start of the first code section to the end
+  // of the last: the record of the instruction that starts there. Data after
+  // the code (the long data, most of all) costs nothing.
+  uint32_t* IndexAt;
+  uint32_t Base;  // the image offset of IndexAt[0]
+  uint32_t Span;  // the number of entries
   TQuickCase* Cases;
 };
 
@@ -90,14 +95,23 @@ void MatchQuickInstr(const TQuickParams& params, TQuickInstr* instr,
 
 // Builds the quick code for the code sections of an image that preparation
 // has checked: fatal when memory runs out, as the rest of preparation is.
-void BuildQuickCode(const uint8_t* image, uint32_t length, const TCodeBounds* sections,
-                    uint32_t sectionCount, TQuickCode* code);
+void BuildQuickCode(const uint8_t* image, const TCodeBounds* sections, uint32_t sectionCount,
+                    TQuickCode* code);
 void FreeQuickCode(TQuickCode* code);
 
 // Whether preparation chose a quick routine for the instruction.
 bool HasQuickRoutine(const TQuickInstr& instr);
 
+// The record index of the instruction that starts at `offset`, an offset
+// inside a code section (the run loop's positions are), or kNoQuickInstr.
+inline uint32_t QuickIndexAt(const TQuickCode& code, uint32_t offset) {
+  return code.IndexAt[offset - code.Base];
+}
+// The same for any offset of the image.
+inline uint32_t QuickIndexAnywhere(const TQuickCode& code, uint32_t offset) {
+  return offset - code.Base < code.Span ? code.IndexAt[offset - code.Base] : kNoQuickInstr;
+}
 // The record of the instruction that starts at `offset` (an instruction start).
 inline const TQuickInstr* QuickInstrAt(const TQuickCode& code, uint32_t offset) {
-  return code.Instrs + code.IndexAt[offset];
+  return code.Instrs + QuickIndexAt(code, offset);
 }
