@@ -245,10 +245,6 @@ bool AnyHasItems(const TZorvatVariable* variables, uint32_t count) {
   return false;
 }
 
-}  // namespace
-
-namespace {
-
 // Releases the arrays of a frame that holds some, under the lock; kept out
 // of the common path.
 [[gnu::noinline]] void EmptyFrameLocked(TZorvatVariables& frame) {
