@@ -2,7 +2,7 @@
 // script runs most do not decode their parameters on every execution.
 //
 // Every instruction of every code section gets a record, found from its
-// image offset through a table of one index per image byte. A record names
+// image offset through a table of one index per byte of code. A record names
 // the routine the run loop calls for the instruction. For the common shapes
 // of the hottest commands (a counter changed in place, a number stored or
 // compared, a multi-way branch over numbers, a jump or call to a label) that
