@@ -37,21 +37,6 @@ namespace {
 constexpr uint32_t kMaxSteps = 4000;
 constexpr uint32_t kMaxAlloc = 64;
 
-const TFamilyRow kFamilies[] = {
-#define ZV_COMMAND(code, Name, Family, Params, Build, Effect, ParamList)
-#define ZV_FAMILY(number, Family, Title) {number, #Family, Title},
-#include "runtime/commands/command_table.def"
-#undef ZV_FAMILY
-#undef ZV_COMMAND
-};
-
-const TCommandRow kRows[] = {
-#define ZV_COMMAND(code, Name, Family, Params, Build, Effect, ParamList) \
-  {code, #Name, #Family, #Params, #Build, Effect, ParamList},
-#include "runtime/commands/command_table.def"
-#undef ZV_COMMAND
-};
-
 const char16_t kKeywords[] =
     u"0,SECTION\n1,CODE\n2,DATA\n3,\n4,\n5,&DB\n6,&DW\n7,&DD\n8,&DI\n9,&DF\n"
     u"10,&INCLUDE\n11,&USES\n12,&ICON";
@@ -100,8 +85,7 @@ uint32_t gGlobalsAlloc = 0, gLocalsAlloc = 0;
 bool Setup() {
   TCommandTable table;
   std::string error;
-  if (!BuildCommandTable({std::begin(kFamilies), std::end(kFamilies)},
-                         {std::begin(kRows), std::end(kRows)}, &table, &error)) {
+  if (!BuildShippedCommandTable(&table, &error)) {
     return false;
   }
   const std::string list = WriteCommandList(table).CommandList;

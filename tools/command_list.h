@@ -57,6 +57,10 @@ bool BuildCommandTable(const std::vector<TFamilyRow>& families,
                        const std::vector<TCommandRow>& rows, TCommandTable* table,
                        std::string* error);
 
+// The same for the rows of runtime/commands/command_table.def, the table the
+// runtime is built from (tools/shipped_command_table.cpp).
+bool BuildShippedCommandTable(TCommandTable* table, std::string* error);
+
 struct TCommandListFiles {
   std::string CommandList;   // Commands.txt
   std::string Descriptions;  // CommandDescriptions.txt

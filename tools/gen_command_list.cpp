@@ -14,21 +14,6 @@
 
 namespace {
 
-const TFamilyRow kFamilies[] = {
-#define ZV_COMMAND(code, Name, Family, Params, Build, Effect, ParamList)
-#define ZV_FAMILY(number, Family, Title) {number, #Family, Title},
-#include "runtime/commands/command_table.def"
-#undef ZV_FAMILY
-#undef ZV_COMMAND
-};
-
-const TCommandRow kRows[] = {
-#define ZV_COMMAND(code, Name, Family, Params, Build, Effect, ParamList) \
-  {code, #Name, #Family, #Params, #Build, Effect, ParamList},
-#include "runtime/commands/command_table.def"
-#undef ZV_COMMAND
-};
-
 // Binary mode keeps the line ends LF: the compiler's readers take a line as
 // it stands, and a carriage return would end up inside the last field.
 bool WriteFile(const std::string& path, const std::string& content) {
@@ -68,8 +53,7 @@ int main(int argc, char** argv) {
 
   TCommandTable table;
   std::string error;
-  if (!BuildCommandTable({std::begin(kFamilies), std::end(kFamilies)},
-                         {std::begin(kRows), std::end(kRows)}, &table, &error)) {
+  if (!BuildShippedCommandTable(&table, &error)) {
     std::cerr << "runtime/commands/command_table.def: " << error << "\n";
     return 1;
   }

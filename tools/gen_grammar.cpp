@@ -14,21 +14,6 @@
 
 namespace {
 
-const TFamilyRow kFamilies[] = {
-#define ZV_COMMAND(code, Name, Family, Params, Build, Effect, ParamList)
-#define ZV_FAMILY(number, Family, Title) {number, #Family, Title},
-#include "runtime/commands/command_table.def"
-#undef ZV_FAMILY
-#undef ZV_COMMAND
-};
-
-const TCommandRow kRows[] = {
-#define ZV_COMMAND(code, Name, Family, Params, Build, Effect, ParamList) \
-  {code, #Name, #Family, #Params, #Build, Effect, ParamList},
-#include "runtime/commands/command_table.def"
-#undef ZV_COMMAND
-};
-
 // The keyword file's words by index: 0 SECTION, 1 CODE, 2 DATA, 3-12 the
 // directives.
 bool ReadKeywords(const std::string& path, std::vector<std::string>* words) {
@@ -177,8 +162,7 @@ int main(int argc, char** argv) {
   }
   TCommandTable table;
   std::string error;
-  if (!BuildCommandTable({std::begin(kFamilies), std::end(kFamilies)},
-                         {std::begin(kRows), std::end(kRows)}, &table, &error)) {
+  if (!BuildShippedCommandTable(&table, &error)) {
     std::cerr << "runtime/commands/command_table.def: " << error << "\n";
     return 1;
   }
