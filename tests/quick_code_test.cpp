@@ -3,7 +3,10 @@
 // hand an instruction back to its handler, runs twice in step: through the
 // quick code, and the plain way with each instruction read by its command's
 // handler. After every step both runs must stand at the same place with the
-// same status, Error_At, call stack and variables.
+// same status, Error_At, call stack and variables. A run that ends is then
+// made again whole by the executor's loop, both ways: the loop goes from
+// record to record as the routines hand them back, which single steps do
+// not.
 #include "runtime/core/quick_code.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +62,25 @@ struct TSteppedRun {
   }
 };
 
-// Runs the image both ways in step; returns the steps taken.
+// Runs the image whole through the executor's loop both ways.
+void CompareWholeRuns(const Bytes& image, uint32_t policy, const std::string& name) {
+  LoadedImage quick(image), plain(image);
+  ASSERT_EQ(quick.prepared, kStatusOk);
+  FreeQuickCode(&plain.context.Prepared->Quick);
+  quick.context.ActionAfterError = plain.context.ActionAfterError = policy;
+  const TStatus plainStatus = plain.Run();
+  EXPECT_EQ(quick.Run(), plainStatus) << name << ", whole run";
+  const TScriptContext& q = quick.context;
+  const TScriptContext& p = plain.context;
+  EXPECT_EQ(q.IP, p.IP) << name << ", whole run";
+  EXPECT_EQ(q.ScriptErrorCode, p.ScriptErrorCode) << name << ", whole run";
+  EXPECT_EQ(q.Error_At, p.Error_At) << name << ", whole run";
+  EXPECT_EQ(q.CallStack.Count, p.CallStack.Count) << name << ", whole run";
+  EXPECT_EQ(DescribeVariables(q), DescribeVariables(p)) << name << ", whole run";
+}
+
+// Runs the image both ways in step, then whole if it ended; returns the
+// steps taken.
 uint64_t CompareRuns(const Bytes& image, uint32_t policy, const std::string& name) {
   TSteppedRun quick(image, true, policy), plain(image, false, policy);
   if (!quick.started || !plain.started) return 0;
@@ -81,6 +102,7 @@ uint64_t CompareRuns(const Bytes& image, uint32_t policy, const std::string& nam
     EXPECT_EQ(q.CallStack.Count, p.CallStack.Count) << name << " at " << at;
     if (::testing::Test::HasFailure()) break;  // one divergence is reported once
   }
+  if (p.ExitFlag && !::testing::Test::HasFailure()) CompareWholeRuns(image, policy, name);
   return steps;
 }
 
@@ -196,6 +218,89 @@ TEST_F(QuickCode, ShapesAndTheirWayBackToTheHandler) {
     // Ignoring errors, the run goes through every line to the jump that ends it.
     if (policy == kErrorPolicyIgnore) EXPECT_GT(steps, 50u);
   }
+}
+
+// The pairs the run loop runs as one (a frame and its locals, a frame and
+// the return, a comparison or a counter step and the branch on it), each
+// also where one half cannot take its common path: a frame that grows or
+// holds a text, a branch on another variable, a missing one or a float, an
+// operand that is a float. The run ends inside a subroutine with a jump to
+// no instruction, which leaves its frame in place (Exit would release every
+// frame), so that the locals a fused pair allocated are compared too.
+const char kPairs[] =
+    "GlobalsAlloc 6 .\n"
+    "SetInt 0 3\n"
+    "SetFloat 4 1.5\n"
+    "Gosub ^sub\n"
+    "Gosub ^sub\n"
+    "Gosub ^text\n"
+    "CompareInt 1 @0 6\n"
+    "Switch 1 4294967295 ^less .\n"
+    "Exit 1\n"
+    "^less\n"
+    "CompareInt 1 @0 0\n"
+    "Switch 2 0 ^no $ ^no .\n"
+    "CompareInt 1 @4 0\n"
+    "Switch 1 7 ^no .\n"
+    "CompareInt 1 5 @0\n"
+    "Switch 9 1 ^no .\n"
+    "SetInt 5 0\n"
+    "^count\n"
+    "VarAdd 5 .\n"
+    "Switch 5 4 ^counted ^count .\n"
+    "^counted\n"
+    "VarSub 4 1 .\n"
+    "Switch 4 0 ^no .\n"
+    "VarAdd 5 @0 .\n"
+    "Switch 5 9 ^deep ^no .\n"
+    "^no\n"
+    "Exit 2\n"
+    "^deep\n"
+    "Gosub ^stay\n"
+    "^sub\n"
+    "FramePush\n"
+    "LocalsAlloc 2 .\n"
+    "SetInt _0 @0\n"
+    "VarAdd 0 1 .\n"
+    "FramePop\n"
+    "Return\n"
+    "^text\n"
+    "FramePush\n"
+    "LocalsAlloc 1 .\n"
+    "IntToDigitsText 0 _0 .\n"
+    "FramePop\n"
+    "Return\n"
+    "^stay\n"
+    "FramePush\n"
+    "LocalsAlloc 3 .\n"
+    "SetInt _2 @5\n"
+    "Goto 1\n";
+
+TEST_F(QuickCode, FusedPairsAndTheirWayBack) {
+  const Bytes image = CompileScriptText(kPairs);
+  ASSERT_FALSE(image.empty());
+  {
+    LoadedImage loaded(image);
+    ASSERT_EQ(loaded.prepared, kStatusOk);
+    const TQuickCode& quick = loaded.context.Prepared->Quick;
+    uint32_t fused = 0;
+    for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
+      if (QuickIndexAnywhere(quick, at) == kNoQuickInstr) continue;
+      if (QuickInstrAt(quick, at)->Run != QuickInstrAt(quick, at)->RunOne) ++fused;
+    }
+    // Three frames with locals, two returns, four comparisons, three steps.
+    EXPECT_EQ(fused, 12u);
+  }
+  BoxRecorder boxes(1);
+  for (uint32_t policy : {kErrorPolicyStop, kErrorPolicyIgnore}) {
+    CompareRuns(image, policy, "pairs, policy " + std::to_string(policy));
+  }
+  // Ignoring errors, the run ends where the script ends it, inside ^stay.
+  LoadedImage whole(image);
+  whole.context.ActionAfterError = kErrorPolicyIgnore;
+  EXPECT_EQ(whole.Run(), kStatusBadJumpTarget);
+  EXPECT_EQ(whole.context.StackFrames.Count, 2u);
+  EXPECT_EQ(whole.context.StackFrames.Items[1].Count, 3u);
 }
 
 }  // namespace

@@ -255,44 +255,53 @@ TStatus ChangeInPlace(TScriptContext* context, TArithmeticOp op, uint32_t operan
 
 // ---- Quick routines ----
 // A DWORD or integer target given as a number, with no operand or one (a
-// number or a variable), decoded at preparation. Anything else at run time
-// (another kind, a missing variable, a division by zero) goes to the
-// command's handler, which reports it.
-template <TArithmeticOp op>
-TStatus QuickInPlace(TScriptContext* context, const TQuickInstr* instr) {
+// number or a variable), decoded at preparation; no operand is the number 1.
+// Each shape of operand has its own routine, so that the common step tests
+// nothing preparation already knew. Anything else at run time (another
+// kind, a missing variable, a division by zero) goes to the command's
+// handler, which reports it.
+template <TArithmeticOp op, bool isVariable>
+ZV_QUICK const TQuickInstr* QuickInPlace(TScriptContext* context, const TQuickInstr* instr) {
   TZorvatVariable* v = ResolveVar(context, instr->Target);
-  const bool hasOperand = (instr->Flags & kQuickHasOperand) != 0;
-  const bool isVariable = (instr->Flags & kQuickAIsVariable) != 0;
   if (v != nullptr && v->VarType == vtInteger) {
-    int64_t value = v->AsInteger, operand = 1;
-    if ((!hasOperand || QuickInt64(context, instr->A, isVariable, &operand)) &&
+    int64_t value = v->AsInteger, operand;
+    if (QuickInt64(context, instr->A, isVariable, &operand) &&
         kWholeOps<int64_t>[op](&value, operand) == kStatusOk) {
       RewriteScalar(v, value);
-      context->IP = instr->Next;
-      return kStatusOk;
+      return QuickFallThrough(context, instr);
     }
   } else if (v != nullptr && v->VarType == vtDWORD) {
-    uint32_t value = v->AsDWORD, operand = 1;
-    if ((!hasOperand || QuickDWORD(context, instr->A, isVariable, &operand)) &&
+    uint32_t value = v->AsDWORD, operand;
+    if (QuickDWORD(context, instr->A, isVariable, &operand) &&
         kWholeOps<uint32_t>[op](&value, operand) == kStatusOk) {
       RewriteScalar(v, value);
-      context->IP = instr->Next;
-      return kStatusOk;
+      return QuickFallThrough(context, instr);
     }
   }
-  return instr->Plain(context);
+  return RunQuickPlain(context, instr);
+}
+
+// VarAdd or VarSub, then a Switch: a counting loop's step and test.
+template <TArithmeticOp op, bool isVariable>
+ZV_QUICK const TQuickInstr* QuickInPlaceSwitch(TScriptContext* context, const TQuickInstr* instr) {
+  const TQuickInstr* branch = QuickInPlace<op, isVariable>(context, instr);
+  int64_t selector;
+  if (branch != instr + 1 || GetVarInt64(context, branch->Target, &selector) != kStatusOk) {
+    return branch;  // the Switch, if it comes, is the next step
+  }
+  return QuickSelect<false>(context, branch, selector);
 }
 
 // SetInt with the target given as a number and the value a number or a
 // variable; a target that holds an array goes to the handler.
-TStatus QuickSetInt(TScriptContext* context, const TQuickInstr* instr) {
+template <bool isVariable>
+ZV_QUICK const TQuickInstr* QuickSetInt(TScriptContext* context, const TQuickInstr* instr) {
   int64_t value;
-  if (QuickInt64(context, instr->A, (instr->Flags & kQuickAIsVariable) != 0, &value) &&
+  if (QuickInt64(context, instr->A, isVariable, &value) &&
       TryRewriteScalar(context, instr->Target, value)) {
-    context->IP = instr->Next;
-    return kStatusOk;
+    return QuickFallThrough(context, instr);
   }
-  return instr->Plain(context);
+  return RunQuickPlain(context, instr);
 }
 
 // The target and its operands run up to the end byte, which is consumed on
@@ -689,23 +698,44 @@ TStatus CmdTextListGet(TScriptContext* context) {
   return GetListItem(context, vtUnicodeStringList, vtUnicodeString);
 }
 
+bool FuseQuickArithmetic(TQuickInstr* first, const TQuickInstr& second) {
+  static const struct {
+    TQuickRoutine One, Fused;
+  } kPairs[] = {
+      {&QuickInPlace<kOpAdd, false>, &QuickInPlaceSwitch<kOpAdd, false>},
+      {&QuickInPlace<kOpAdd, true>, &QuickInPlaceSwitch<kOpAdd, true>},
+      {&QuickInPlace<kOpSub, false>, &QuickInPlaceSwitch<kOpSub, false>},
+      {&QuickInPlace<kOpSub, true>, &QuickInPlaceSwitch<kOpSub, true>},
+  };
+  if (!IsQuickSwitch(second)) return false;
+  for (const auto& pair : kPairs) {
+    if (first->RunOne != pair.One) continue;
+    first->Run = pair.Fused;
+    return true;
+  }
+  return false;
+}
+
 bool MatchQuickArithmetic(const TQuickParams& params, TQuickInstr* instr) {
+#define ZV_IN_PLACE(command, op) \
+  { &command, &QuickInPlace<op, false>, &QuickInPlace<op, true> }
   static const struct {
     TStatus (*Plain)(TScriptContext* context);
-    TQuickRoutine Quick;
+    TQuickRoutine ByNumber, ByVariable;
   } kInPlace[] = {
-      {&CmdVarAdd, &QuickInPlace<kOpAdd>}, {&CmdVarSub, &QuickInPlace<kOpSub>},
-      {&CmdVarMul, &QuickInPlace<kOpMul>}, {&CmdVarDiv, &QuickInPlace<kOpDiv>},
-      {&CmdVarMod, &QuickInPlace<kOpMod>}, {&CmdVarAnd, &QuickInPlace<kOpAnd>},
-      {&CmdVarOr, &QuickInPlace<kOpOr>},   {&CmdVarXor, &QuickInPlace<kOpXor>},
-      {&CmdVarShl, &QuickInPlace<kOpShl>}, {&CmdVarShr, &QuickInPlace<kOpShr>},
-      {&CmdVarMax, &QuickInPlace<kOpMax>}, {&CmdVarMin, &QuickInPlace<kOpMin>},
+      ZV_IN_PLACE(CmdVarAdd, kOpAdd), ZV_IN_PLACE(CmdVarSub, kOpSub),
+      ZV_IN_PLACE(CmdVarMul, kOpMul), ZV_IN_PLACE(CmdVarDiv, kOpDiv),
+      ZV_IN_PLACE(CmdVarMod, kOpMod), ZV_IN_PLACE(CmdVarAnd, kOpAnd),
+      ZV_IN_PLACE(CmdVarOr, kOpOr),   ZV_IN_PLACE(CmdVarXor, kOpXor),
+      ZV_IN_PLACE(CmdVarShl, kOpShl), ZV_IN_PLACE(CmdVarShr, kOpShr),
+      ZV_IN_PLACE(CmdVarMax, kOpMax), ZV_IN_PLACE(CmdVarMin, kOpMin),
   };
+#undef ZV_IN_PLACE
   if (instr->Plain == &CmdSetInt) {
     if (params.Count != 2 || !IsQuickLiteral(params, 0)) return false;
     if (!TakeQuickOperand(params, 1, &instr->A, kQuickAIsVariable, &instr->Flags)) return false;
     instr->Target = params.AsDWORD[0];
-    instr->Run = &QuickSetInt;
+    instr->Run = (instr->Flags & kQuickAIsVariable) != 0 ? &QuickSetInt<true> : &QuickSetInt<false>;
     return true;
   }
   for (const auto& command : kInPlace) {
@@ -713,16 +743,13 @@ bool MatchQuickArithmetic(const TQuickParams& params, TQuickInstr* instr) {
     if (!params.Ended || params.Count < 1 || params.Count > 2 || !IsQuickLiteral(params, 0)) {
       return false;
     }
-    if (params.Count == 2) {
-      instr->Flags |= kQuickHasOperand;
-      if (params.Kind[1] == ptDefault) {
-        instr->A = 1;  // an omitted operand counts as 1
-      } else if (!TakeQuickOperand(params, 1, &instr->A, kQuickAIsVariable, &instr->Flags)) {
-        return false;
-      }
+    instr->A = 1;  // no operand, or an omitted one, counts as 1
+    if (params.Count == 2 && params.Kind[1] != ptDefault &&
+        !TakeQuickOperand(params, 1, &instr->A, kQuickAIsVariable, &instr->Flags)) {
+      return false;
     }
     instr->Target = params.AsDWORD[0];
-    instr->Run = command.Quick;
+    instr->Run = (instr->Flags & kQuickAIsVariable) != 0 ? command.ByVariable : command.ByNumber;
     return true;
   }
   return false;

@@ -77,19 +77,20 @@ TStatus SwitchTo(TScriptContext* context, bool call) {
 // ---- Quick routines ----
 
 // Goto and Gosub to an address given as a number.
-TStatus QuickGoto(TScriptContext* context, const TQuickInstr* instr) {
+ZV_QUICK const TQuickInstr* QuickGoto(TScriptContext* context, const TQuickInstr* instr) {
   context->IP = instr->Next;
-  return JumpTo(context, uint32_t(instr->A));
+  return QuickJump(context, uint32_t(instr->A), instr->JumpInstr);
 }
 
-TStatus QuickGosub(TScriptContext* context, const TQuickInstr* instr) {
-  context->IP = instr->Next;
-  return CallTo(context, uint32_t(instr->A));
+ZV_QUICK const TQuickInstr* QuickGosub(TScriptContext* context, const TQuickInstr* instr) {
+  return QuickCall(context, instr, uint32_t(instr->A), instr->JumpInstr);
 }
 
-// Return reads no parameters: the handler itself, without the record.
-TStatus QuickReturn(TScriptContext* context, const TQuickInstr*) {
-  return CmdReturn(context);
+// Return reads no parameters; where it goes is known only now.
+ZV_QUICK const TQuickInstr* QuickReturn(TScriptContext* context, const TQuickInstr* instr) {
+  if (const TQuickInstr* back = TryQuickReturn(context)) return back;
+  context->IP = instr->Next;
+  return FinishQuickStep(context, CmdReturn(context));
 }
 
 // A multi-way branch whose selector reference, case values and addresses
@@ -97,21 +98,12 @@ TStatus QuickReturn(TScriptContext* context, const TQuickInstr*) {
 // value of omitted cases worked out. A selector that is missing or not a
 // number goes to the handler, which reports it.
 template <bool call>
-TStatus QuickSwitch(TScriptContext* context, const TQuickInstr* instr) {
+ZV_QUICK const TQuickInstr* QuickSwitch(TScriptContext* context, const TQuickInstr* instr) {
   int64_t selector;
-  if (GetVarInt64(context, instr->Target, &selector) != kStatusOk) return instr->Plain(context);
-  context->IP = instr->Next;
-  const TQuickCase* cases = instr->Cases;
-  const uint32_t count = instr->CaseCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (cases[i].Value == selector) {
-      return TakeBranch(context, cases[i].Address, cases[i].Ends ? kFetchDefault : kFetchValue,
-                        call);
-    }
+  if (GetVarInt64(context, instr->Target, &selector) != kStatusOk) {
+    return RunQuickPlain(context, instr);
   }
-  if ((instr->Flags & kQuickHasDefault) == 0) return kStatusOk;
-  return TakeBranch(context, cases[count].Address, cases[count].Ends ? kFetchDefault : kFetchValue,
-                    call);
+  return QuickSelect<call>(context, instr, selector);
 }
 
 // An address parameter of a multi-way branch: a number, or the default
@@ -361,12 +353,17 @@ TStatus CmdCommandLineGet(TScriptContext* context) {
   return Var_StoreUnicodeString(context, reference, line.data(), uint32_t(line.size()));
 }
 
+bool IsQuickSwitch(const TQuickInstr& instr) {
+  return instr.RunOne == &QuickSwitch<false>;
+}
+
 bool MatchQuickFlow(const TQuickParams& params, TQuickInstr* instr,
                     std::vector<TQuickCase>* cases) {
   if (instr->Plain == &CmdGoto || instr->Plain == &CmdGosub) {
     if (params.Count != 1 || !IsQuickLiteral(params, 0)) return false;
     instr->A = params.AsDWORD[0];
     instr->Run = instr->Plain == &CmdGoto ? &QuickGoto : &QuickGosub;
+    instr->Flags |= kQuickAIsAddress;
     return true;
   }
   if (instr->Plain == &CmdSwitch || instr->Plain == &CmdSwitchGosub) {

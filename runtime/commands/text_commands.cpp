@@ -48,15 +48,38 @@ TStatus CompareNumbers(TScriptContext* context, Fetch fetch) {
 
 // CompareInt with the target given as a number and both operands numbers or
 // variables, decoded at preparation; anything else goes to the handler.
-TStatus QuickCompareInt(TScriptContext* context, const TQuickInstr* instr) {
+// Each shape of the two operands has its own routine.
+template <bool aIsVariable, bool bIsVariable>
+ZV_QUICK const TQuickInstr* QuickCompareInt(TScriptContext* context, const TQuickInstr* instr) {
   int64_t a, b;
-  if (QuickInt64(context, instr->A, (instr->Flags & kQuickAIsVariable) != 0, &a) &&
-      QuickInt64(context, instr->B, (instr->Flags & kQuickBIsVariable) != 0, &b) &&
+  if (QuickInt64(context, instr->A, aIsVariable, &a) &&
+      QuickInt64(context, instr->B, bIsVariable, &b) &&
       TryRewriteScalar(context, instr->Target, AsDWORDResult(ThreeWay(a, b)))) {
-    context->IP = instr->Next;
-    return kStatusOk;
+    return QuickFallThrough(context, instr);
   }
-  return instr->Plain(context);
+  return RunQuickPlain(context, instr);
+}
+
+// CompareInt, then a Switch: the loop test a script writes. When the Switch
+// selects on the comparison's own result, it is not read back.
+template <bool aIsVariable, bool bIsVariable>
+ZV_QUICK const TQuickInstr* QuickCompareSwitch(TScriptContext* context, const TQuickInstr* instr) {
+  int64_t a, b;
+  if (instr->Next >= context->CodeEnd || !QuickInt64(context, instr->A, aIsVariable, &a) ||
+      !QuickInt64(context, instr->B, bIsVariable, &b)) {
+    return QuickCompareInt<aIsVariable, bIsVariable>(context, instr);
+  }
+  const uint32_t result = AsDWORDResult(ThreeWay(a, b));
+  if (!TryRewriteScalar(context, instr->Target, result)) {
+    return QuickCompareInt<aIsVariable, bIsVariable>(context, instr);
+  }
+  const TQuickInstr* branch = instr + 1;
+  int64_t selector = int64_t(result);  // a DWORD variable reads as its value
+  if (branch->Target != instr->Target &&
+      GetVarInt64(context, branch->Target, &selector) != kStatusOk) {
+    return QuickFallThrough(context, instr);
+  }
+  return QuickSelect<false>(context, branch, selector);
 }
 
 // ---- Case conversion ----
@@ -180,6 +203,24 @@ TStatus CmdVarKind(TScriptContext* context) {
   return Var_StoreDWORD(context, target, v != nullptr ? uint32_t(v->VarType) : 0xFFFFFFFFu);
 }
 
+bool FuseQuickComparison(TQuickInstr* first, const TQuickInstr& second) {
+  static const struct {
+    TQuickRoutine One, Fused;
+  } kPairs[] = {
+      {&QuickCompareInt<false, false>, &QuickCompareSwitch<false, false>},
+      {&QuickCompareInt<false, true>, &QuickCompareSwitch<false, true>},
+      {&QuickCompareInt<true, false>, &QuickCompareSwitch<true, false>},
+      {&QuickCompareInt<true, true>, &QuickCompareSwitch<true, true>},
+  };
+  if (!IsQuickSwitch(second)) return false;
+  for (const auto& pair : kPairs) {
+    if (first->RunOne != pair.One) continue;
+    first->Run = pair.Fused;
+    return true;
+  }
+  return false;
+}
+
 bool MatchQuickComparison(const TQuickParams& params, TQuickInstr* instr) {
   if (instr->Plain != &CmdCompareInt) return false;
   if (params.Count != 3 || !IsQuickLiteral(params, 0) ||
@@ -188,6 +229,11 @@ bool MatchQuickComparison(const TQuickParams& params, TQuickInstr* instr) {
     return false;
   }
   instr->Target = params.AsDWORD[0];
-  instr->Run = &QuickCompareInt;
+  static const TQuickRoutine kByShape[2][2] = {
+      {&QuickCompareInt<false, false>, &QuickCompareInt<false, true>},
+      {&QuickCompareInt<true, false>, &QuickCompareInt<true, true>},
+  };
+  instr->Run =
+      kByShape[(instr->Flags & kQuickAIsVariable) != 0][(instr->Flags & kQuickBIsVariable) != 0];
   return true;
 }

@@ -34,20 +34,48 @@ TStatus AllocateVariables(TScriptContext* context, bool global) {
 // result variable: IP ends after the end byte whether the allocation
 // succeeds or not, as it does after the handler.
 template <bool global>
-TStatus QuickAllocate(TScriptContext* context, const TQuickInstr* instr) {
-  context->IP = instr->Next;
+ZV_QUICK const TQuickInstr* QuickAllocate(TScriptContext* context, const TQuickInstr* instr) {
   // No result variable: nothing needs the index of the first (and an
   // out-parameter on this frame would only cost a stalled reload).
-  return AllocVars(context, uint32_t(instr->A), global, nullptr);
+  if (!global && TryAddLocalsInPlace(context, uint32_t(instr->A))) {
+    return QuickFallThrough(context, instr);
+  }
+  return QuickEndWith(context, instr, AllocVars(context, uint32_t(instr->A), global, nullptr));
 }
 
 // FramePush and FramePop, which read no parameters.
-TStatus QuickFramePush(TScriptContext* context, const TQuickInstr*) {
-  return PushFrame(context);
+ZV_QUICK const TQuickInstr* QuickFramePush(TScriptContext* context, const TQuickInstr* instr) {
+  if (TryPushFrameInPlace(context)) return QuickFallThrough(context, instr);
+  return QuickEndWith(context, instr, PushFrame(context));
 }
 
-TStatus QuickFramePop(TScriptContext* context, const TQuickInstr*) {
-  return PopFrame(context);
+ZV_QUICK const TQuickInstr* QuickFramePop(TScriptContext* context, const TQuickInstr* instr) {
+  if (TryPopScalarFrame(context)) return QuickFallThrough(context, instr);
+  return QuickEndWith(context, instr, PopFrame(context));
+}
+
+// The pairs that start and end a subroutine with locals. When the first
+// instruction takes its common path and the second cannot, the second is
+// the next step.
+//
+// FramePush, then LocalsAlloc with its count as a number.
+ZV_QUICK const TQuickInstr* QuickFramePushLocals(TScriptContext* context,
+                                                 const TQuickInstr* instr) {
+  if (instr->Next >= context->CodeEnd || !TryPushFrameInPlace(context)) {
+    return QuickFramePush(context, instr);
+  }
+  const TQuickInstr* alloc = instr + 1;
+  if (TryAddLocalsInPlace(context, uint32_t(alloc->A))) return QuickFallThrough(context, alloc);
+  return QuickFallThrough(context, instr);
+}
+
+// FramePop, then Return.
+ZV_QUICK const TQuickInstr* QuickFramePopReturn(TScriptContext* context, const TQuickInstr* instr) {
+  if (instr->Next >= context->CodeEnd || !TryPopScalarFrame(context)) {
+    return QuickFramePop(context, instr);
+  }
+  if (const TQuickInstr* back = TryQuickReturn(context)) return back;
+  return QuickFallThrough(context, instr);
 }
 
 TStatus FreeVariables(TScriptContext* context, bool global) {
@@ -108,6 +136,18 @@ TStatus CmdGlobalsCount(TScriptContext* context) {
 
 TStatus CmdLocalsCount(TScriptContext* context) {
   return CountVariables(context, false);
+}
+
+bool FuseQuickVariables(TQuickInstr* first, const TQuickInstr& second) {
+  if (first->RunOne == &QuickFramePush && second.RunOne == &QuickAllocate<false>) {
+    first->Run = &QuickFramePushLocals;
+    return true;
+  }
+  if (first->RunOne == &QuickFramePop && second.Plain == &CmdReturn) {
+    first->Run = &QuickFramePopReturn;
+    return true;
+  }
+  return false;
 }
 
 bool MatchQuickVariables(const TQuickParams& params, TQuickInstr* instr) {

@@ -19,9 +19,6 @@ const char16_t kRuntimeSignature[] = u"Zorvat runtime " ZV_VERSION_TEXT(ZORVAT_R
 namespace {
 
 constexpr uint32_t kMessageBoxIconError = 0x10;
-// A script that recurses without end fails with 1002 here instead of
-// exhausting the heap.
-constexpr uint32_t kMaxCallDepth = 0x1000000;
 
 bool IsFatal(TStatus status) {
   return status == kStatusRanOffCode || status == kStatusBadJumpTarget ||
@@ -90,14 +87,19 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
 
 // One command. The common case — a command that succeeded and left IP at the
 // start of an instruction of its code section — costs two checks.
-[[gnu::always_inline]] inline TStatus Step(TScriptContext* c) {
+TStatus Step(TScriptContext* c) {
   const uint32_t at = c->IP;
-  c->IP = at + 4;
   const TQuickCode& quick = c->Prepared->Quick;
-  const TStatus status = quick.Instrs != nullptr
-                             ? QuickInstrAt(quick, at)->Run(c, QuickInstrAt(quick, at))
-                             : kDispatchTable[LoadU32(c->ScriptStart + at)].Handler(c);
-  c->ScriptErrorCode = int32_t(status);
+  TStatus status;
+  if (quick.Instrs != nullptr) {
+    const TQuickInstr* instr = QuickInstrAt(quick, at);
+    // A routine leaves its status in ScriptErrorCode.
+    status = instr->RunOne(c, instr) != nullptr ? kStatusOk : TStatus(c->ScriptErrorCode);
+  } else {
+    c->IP = at + 4;
+    status = kDispatchTable[LoadU32(c->ScriptStart + at)].Handler(c);
+    c->ScriptErrorCode = int32_t(status);
+  }
   const uint32_t ip = c->IP;
   if (status == kStatusOk && ip < c->CodeEnd && IsInstructionStart(c->Prepared, ip)) {
     return kStatusOk;
@@ -105,77 +107,78 @@ TStatus ApplyErrorPolicy(TScriptContext* c, TStatus status, uint32_t at) {
   return AfterStep(c, status, at);
 }
 
-// How the loop reads the code. The plain way: the command code in the image
-// picks the handler, and the bitmap of instruction starts says where an
-// instruction starts.
-class TPlainCode {
- public:
-  explicit TPlainCode(const TScriptContext* c)
-      : image_(c->ScriptStart), starts_(c->Prepared->InstrStarts) {}
-  TStatus Run(TScriptContext* c, uint32_t at) const {
-    return kDispatchTable[LoadU32(image_ + at)].Handler(c);
+// A command written with fewer parameters than its count stops at the end
+// byte of its list, which is where a step over it ends anyway: true when IP
+// was moved past that byte to an instruction start.
+template <typename IsStart>
+bool PassEndByte(TScriptContext* c, TStatus status, IsStart isStart) {
+  const uint32_t ip = c->IP;
+  if (status == kStatusOk && ip + 1 < c->CodeEnd && c->ScriptStart[ip] == ptEndOfParam &&
+      isStart(ip + 1)) {
+    c->IP = ip + 1;
+    return true;
   }
-  bool IsStart(uint32_t offset) const { return ((starts_[offset >> 3] >> (offset & 7)) & 1) != 0; }
+  return false;
+}
 
- private:
-  const uint8_t* image_;
-  const uint8_t* starts_;
-};
-
-// Through the quick code (quick_code.h): every instruction runs through its
-// record, and the table of record indexes also says where an instruction
-// starts.
-class TQuickCodeReader {
- public:
-  explicit TQuickCodeReader(const TScriptContext* c)
-      : instrs_(c->Prepared->Quick.Instrs),
-        indexAt_(c->Prepared->Quick.IndexAt),
-        base_(c->Prepared->Quick.Base) {}
-  TStatus Run(TScriptContext* c, uint32_t at) const {
-    const TQuickInstr* instr = instrs_ + indexAt_[at - base_];
-    return instr->Run(c, instr);
-  }
-  // For positions inside a code section, which the table covers.
-  bool IsStart(uint32_t offset) const { return indexAt_[offset - base_] != kNoQuickInstr; }
-
- private:
-  const TQuickInstr* instrs_;
-  const uint32_t* indexAt_;
-  uint32_t base_;
-};
-
-// The loop keeps in registers what no handler changes during a run (the
-// image, the code reader's tables) and the position of the instruction it
-// runs; IP lives in the context only because the handlers read their
-// parameters through it. Section bounds are read back after every command,
-// since a jump may move to another section.
-template <typename Code>
-TStatus RunLoop(TScriptContext* c) {
-  const Code code(c);
+// The plain way: the command code in the image picks the handler, and the
+// bitmap of instruction starts says where an instruction starts. The loop
+// keeps the position of the instruction it runs in a register; IP lives in
+// the context only because the handlers read their parameters through it.
+// Section bounds are read back after every command, since a jump may move
+// to another section.
+TStatus RunPlainLoop(TScriptContext* c) {
   const uint8_t* const image = c->ScriptStart;
+  const uint8_t* const starts = c->Prepared->InstrStarts;
+  const auto isStart = [starts](uint32_t offset) {
+    return ((starts[offset >> 3] >> (offset & 7)) & 1) != 0;
+  };
   uint32_t at = c->IP;
   for (;;) {
     c->IP = at + 4;
-    const TStatus status = code.Run(c, at);
+    const TStatus status = kDispatchTable[LoadU32(image + at)].Handler(c);
     c->ScriptErrorCode = int32_t(status);
     const uint32_t ip = c->IP;
-    if (status == kStatusOk && ip < c->CodeEnd && code.IsStart(ip)) {
+    if ((status == kStatusOk && ip < c->CodeEnd && isStart(ip)) ||
+        PassEndByte(c, status, isStart)) {
       if (c->ExitFlag) return status;
-      at = ip;
-      continue;
-    }
-    // A command written with fewer parameters than its count stops at the
-    // end byte of its list, which is where a step over it ends anyway.
-    if (status == kStatusOk && ip + 1 < c->CodeEnd && image[ip] == ptEndOfParam &&
-        code.IsStart(ip + 1)) {
-      c->IP = ip + 1;
-      if (c->ExitFlag) return status;
-      at = ip + 1;
+      at = c->IP;
       continue;
     }
     const TStatus result = AfterStep(c, status, at);
     if (c->ExitFlag) return result;
     at = c->IP;
+  }
+}
+
+// Through the quick code (quick_code.h): each routine hands back the record
+// of the instruction that runs next, so the common step is one indirect call
+// and a check of ExitFlag. A null record means the step needs a look: an
+// error, the end of a section, or IP left where no record was worked out.
+TStatus RunQuickLoop(TScriptContext* c) {
+  const TQuickCode& quick = c->Prepared->Quick;
+  const auto isStart = [&quick](uint32_t offset) {
+    return QuickIndexAnywhere(quick, offset) != kNoQuickInstr;
+  };
+  const TQuickInstr* instr = QuickInstrAt(quick, c->IP);
+  for (;;) {
+    const TQuickInstr* next = instr->Run(c, instr);
+    if (next != nullptr) {
+      if (c->ExitFlag) return kStatusOk;
+      instr = next;
+      continue;
+    }
+    const TStatus status = TStatus(c->ScriptErrorCode);
+    const uint32_t ip = c->IP;
+    if ((status == kStatusOk && ip < c->CodeEnd && isStart(ip)) ||
+        PassEndByte(c, status, isStart)) {
+      if (c->ExitFlag) return status;
+      instr = QuickInstrAt(quick, c->IP);
+      continue;
+    }
+    const TStatus result = AfterStep(c, status, instr->At);
+    if (c->ExitFlag) return result;
+    instr = QuickInstrAt(quick, c->IP);
   }
 }
 
@@ -200,9 +203,8 @@ TStatus ExecuteByteCode(TScriptContext* context, const char* sectionName) {
   status = PushFrame(context);
   if (status != kStatusOk) return StopRun(context, status, start);
   if (section->SectionLength == 0) return StopRun(context, kStatusRanOffCode, start);
-  return RunGuarded(
-      context->Prepared->Quick.Instrs != nullptr ? RunLoop<TQuickCodeReader> : RunLoop<TPlainCode>,
-      context);
+  return RunGuarded(context->Prepared->Quick.Instrs != nullptr ? RunQuickLoop : RunPlainLoop,
+                    context);
 }
 
 void ShowScriptError(TScriptContext* context) {

@@ -38,6 +38,9 @@ inline TStatus JumpTo(TScriptContext* context, uint32_t target) {
   }
   return JumpToAnySection(context, target);
 }
+// A script that recurses without end fails with 1002 here instead of
+// exhausting the heap.
+constexpr uint32_t kMaxCallDepth = 0x1000000;
 // Records a return position; 1002 when the call stack cannot grow.
 TStatus PushReturn(TScriptContext* context, uint32_t position);
 // PushReturn(IP), then JumpTo(target); nothing is pushed when the target is

@@ -10,13 +10,9 @@
 #include "base/image_format.h"
 #include "runtime/core/dispatch.h"
 #include "runtime/core/image.h"
+#include "runtime/core/types.h"
 
 namespace {
-
-// The record of every instruction without a quick routine.
-TStatus RunPlain(TScriptContext* context, const TQuickInstr* instr) {
-  return instr->Plain(context);
-}
 
 // A number written in the instruction, as FetchInt64 and FetchDWORD read it.
 void ReadLiteral(uint8_t kind, const uint8_t* p, int64_t* asInt64, uint32_t* asDWORD) {
@@ -82,7 +78,26 @@ T* CopyOut(const std::vector<T>& items) {
   return copy;
 }
 
+// The record at an offset of the image, or null.
+const TQuickInstr* RecordAt(const TQuickCode& code, uint32_t offset) {
+  const uint32_t index = QuickIndexAnywhere(code, offset);
+  return index == kNoQuickInstr ? nullptr : code.Instrs + index;
+}
+
 }  // namespace
+
+// The record of every instruction without a quick routine.
+ZV_QUICK const TQuickInstr* RunQuickPlain(TScriptContext* context, const TQuickInstr* instr) {
+  context->IP = instr->At + 4;
+  return FinishQuickStep(context, instr->Plain(context));
+}
+
+const TQuickInstr* FinishQuickStep(TScriptContext* context, TStatus status) {
+  context->ScriptErrorCode = int32_t(status);
+  const uint32_t ip = context->IP;
+  if (status != kStatusOk || ip >= context->CodeEnd) return nullptr;
+  return RecordAt(context->Prepared->Quick, ip);
+}
 
 void BuildQuickCode(const uint8_t* image, const TCodeBounds* sections, uint32_t sectionCount,
                     TQuickCode* code) {
@@ -103,15 +118,17 @@ void BuildQuickCode(const uint8_t* image, const TCodeBounds* sections, uint32_t 
     while (at < sections[k].End) {
       const uint32_t command = LoadU32(image + at);
       TQuickInstr instr{};
+      instr.At = at;
       instr.Plain = kDispatchTable[command].Handler;
       ReadParams(image, at + 4, kDispatchTable[command].ParamCount, &params, &instr.Next);
       const size_t casesBefore = cases.size();
       instr.CaseFirst = uint32_t(casesBefore);
       MatchQuickInstr(params, &instr, &cases);
       if (instr.Run == nullptr) {
-        instr.Run = RunPlain;
+        instr.Run = RunQuickPlain;
         cases.resize(casesBefore);
       }
+      instr.RunOne = instr.Run;
       indexAt[at - base] = uint32_t(instrs.size());
       instrs.push_back(instr);
       at = instr.Next;
@@ -122,13 +139,23 @@ void BuildQuickCode(const uint8_t* image, const TCodeBounds* sections, uint32_t 
   code->IndexAt = indexAt;
   code->Base = base;
   code->Span = span;
+  // The threads between records, now that every record has its place.
   for (size_t i = 0; i < instrs.size(); ++i) {
-    code->Instrs[i].Cases = code->Cases + code->Instrs[i].CaseFirst;
+    TQuickInstr& instr = code->Instrs[i];
+    instr.Cases = code->Cases + instr.CaseFirst;
+    // Records follow the code, so the record at Next, if there is one, is the
+    // next record.
+    if (RecordAt(*code, instr.Next) != nullptr) instr.Flags |= kQuickFallsThrough;
+    if ((instr.Flags & kQuickAIsAddress) != 0) instr.JumpInstr = RecordAt(*code, uint32_t(instr.A));
   }
+  for (size_t i = 0; i < cases.size(); ++i) {
+    if (!code->Cases[i].Ends) code->Cases[i].Instr = RecordAt(*code, code->Cases[i].Address);
+  }
+  FuseQuickInstrs(code->Instrs, instrs.size());
 }
 
 bool HasQuickRoutine(const TQuickInstr& instr) {
-  return instr.Run != &RunPlain;
+  return instr.RunOne != &RunQuickPlain;
 }
 
 void FreeQuickCode(TQuickCode* code) {

@@ -10,6 +10,14 @@
 // every other instruction it is the command's own handler, which reads its
 // parameters from IP.
 //
+// Records are threaded: a routine returns the record of the instruction that
+// runs next, which is the next record for the fall-through and was worked
+// out at preparation for jumps to numbers, so that the run loop goes from record to record without
+// looking anything up. It returns null when the loop must look at the step itself: a status other
+// than 0, or IP left where no record was worked out (the end of a section, an end byte the handler
+// stopped at). Either way the routine leaves the status in ScriptErrorCode and IP in the context,
+// as the loop did after every command.
+//
 // A quick routine does exactly what the command's handler does. It is only
 // chosen for parameter kinds whose reading cannot fail (numbers written in
 // the instruction, or variables), and when what it finds at run time is
@@ -28,14 +36,24 @@
 
 struct TCodeBounds;
 
+// The run loop calls a routine for every instruction: on 32-bit x86 the two
+// arguments travel in registers rather than on the stack.
+#if defined(__i386__)
+#define ZV_QUICK __attribute__((regparm(2)))
+#else
+#define ZV_QUICK
+#endif
+
 struct TQuickInstr;
-typedef TStatus (*TQuickRoutine)(TScriptContext* context, const TQuickInstr* instr);
+typedef const TQuickInstr*(ZV_QUICK* TQuickRoutine)(TScriptContext* context,
+                                                    const TQuickInstr* instr);
 
 // One case of a multi-way branch: the value that selects it and where it
 // goes; `Ends` when the address was the default marker (the branch ends
 // without moving).
 struct TQuickCase {
   int64_t Value;
+  const TQuickInstr* Instr;  // the record at Address, or null (see TQuickInstr::JumpInstr)
   uint32_t Address;
   bool Ends;
 };
@@ -43,21 +61,31 @@ struct TQuickCase {
 // Operand flags of a record.
 constexpr uint8_t kQuickAIsVariable = 1;  // A holds a variable reference, not a value
 constexpr uint8_t kQuickBIsVariable = 2;
-constexpr uint8_t kQuickHasOperand = 4;  // in-place arithmetic: an operand is given
-constexpr uint8_t kQuickHasDefault = 8;  // multi-way branch: a default address follows the cases
+constexpr uint8_t kQuickHasDefault = 8;   // multi-way branch: a default address follows the cases
+constexpr uint8_t kQuickAIsAddress = 16;  // a jump or call: A is its address
+// An instruction starts at Next; its record is the next one.
+constexpr uint8_t kQuickFallsThrough = 32;
 
 struct TQuickInstr {
+  // What the run loop calls: RunOne, or a routine that also runs the next
+  // instruction when both take their common path (a pair that scripts write
+  // again and again, fused at preparation).
   TQuickRoutine Run;
-  TStatus (*Plain)(
-      TScriptContext* context);  // the command's handler, which a routine falls back on
-  uint32_t Next;                 // the offset after the whole instruction
-  uint32_t Target;               // the variable reference of the first parameter
-  int64_t A;                     // operands: values, or variable references (see the flags)
+  // The routine of this instruction alone, which single steps call.
+  TQuickRoutine RunOne;
+  uint32_t At;      // the offset of the instruction
+  uint32_t Next;    // the offset after the whole instruction
+  uint32_t Target;  // the variable reference of the first parameter
+  uint8_t Flags;
+  int64_t A;  // operands: values, or variable references (see the flags)
   int64_t B;
+  // A jump or call to the number A: the record of the instruction at A, or
+  // null when none starts there (the jump then fails the handler's way).
+  const TQuickInstr* JumpInstr;
   const TQuickCase* Cases;  // multi-way branch: its cases, then the default if there is one
   uint32_t CaseFirst;       // where they start in the case table (while it is built)
   uint32_t CaseCount;       // the cases, the default not counted
-  uint8_t Flags;
+  TStatus (*Plain)(TScriptContext* context);  // the command's handler
 };
 
 // The index of "no instruction starts here" in the table of record indexes.
@@ -93,12 +121,23 @@ struct TQuickParams {
 void MatchQuickInstr(const TQuickParams& params, TQuickInstr* instr,
                      std::vector<TQuickCase>* cases);
 
+// Fuses pairs of instructions that follow each other (defined by the command
+// library): sets Run of the first of a pair whose two routines it knows.
+void FuseQuickInstrs(TQuickInstr* instrs, size_t count);
+
 // Builds the quick code for the code sections of an image that preparation
 // has checked: fatal when memory runs out, as the rest of preparation is.
 void BuildQuickCode(const uint8_t* image, const TCodeBounds* sections, uint32_t sectionCount,
                     TQuickCode* code);
 void FreeQuickCode(TQuickCode* code);
 
+// The ends of a step, for the routines.
+//
+// The handler runs the instruction: IP where the handler expects it.
+ZV_QUICK const TQuickInstr* RunQuickPlain(TScriptContext* context, const TQuickInstr* instr);
+// A step that ended with `status` and IP wherever it was left: the record at
+// IP when the status is 0 and IP is an instruction start of the section.
+const TQuickInstr* FinishQuickStep(TScriptContext* context, TStatus status);
 // Whether preparation chose a quick routine for the instruction.
 bool HasQuickRoutine(const TQuickInstr& instr);
 

@@ -45,13 +45,6 @@ thread_local bool holdsVarsLock = false;
 
 using VarsGuard = TVariablesLock;
 
-// Stores a length only after what it makes reachable is written, so that a
-// library store that reads it finds initialised variables.
-inline void PublishCount(uint32_t* count, uint32_t value) {
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  *count = value;
-}
-
 // A locked store writes the kind first and its payload after it.
 template <typename T>
 void StoreLocked(TZorvatVariable* v, T value) {
@@ -226,12 +219,7 @@ TVariablesLock::~TVariablesLock() {
 }
 
 TStatus PushFrame(TScriptContext* context) {
-  TVarStack& frames = context->StackFrames;
-  if (frames.Count < frames.Capacity && frames.Count < kMaxFrameDepth) {
-    frames.Items[frames.Count].Count = 0;
-    PublishCount(&frames.Count, frames.Count + 1);
-    return kStatusOk;
-  }
+  if (TryPushFrameInPlace(context)) return kStatusOk;
   VarsGuard guard;
   return PushFrameLocked(context);
 }
@@ -275,11 +263,12 @@ bool AnyHasItems(const TZorvatVariable* variables, uint32_t count) {
 }  // namespace
 
 TStatus PopFrame(TScriptContext* context) {
+  if (TryPopScalarFrame(context)) return kStatusOk;
   TVarStack& frames = context->StackFrames;
   const uint32_t count = frames.Count;
   if (count == 0) return kStatusNoFrame;
   TZorvatVariables& frame = frames.Items[count - 1];
-  if (AnyHasItems(frame.Items, frame.Count)) EmptyFrameLocked(frame);
+  EmptyFrameLocked(frame);
   PublishCount(&frames.Count, count - 1);
   frame.Count = 0;
   return kStatusOk;
@@ -294,12 +283,8 @@ TStatus AllocVars(TScriptContext* context, uint32_t n, bool global, uint32_t* fi
   if (frame == nullptr || n > frame->Capacity - frame->Count) {
     return AllocVarsGrowing(context, n, global, first);
   }
-  // Within the frame's storage: nothing moves.
-  const uint32_t oldCount = frame->Count;
-  TZorvatVariable* added = frame->Items + oldCount;
-  for (uint32_t i = 0; i < n; ++i) added[i] = TZorvatVariable{};
-  PublishCount(&frame->Count, oldCount + n);
-  *first = oldCount;
+  *first = frame->Count;
+  AddVarsInPlace(frame, n);
   return kStatusOk;
 }
 

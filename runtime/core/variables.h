@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "include/zorvat.h"
 #include "runtime/core/types.h"
@@ -34,6 +35,63 @@ constexpr uint32_t kNoVariable = 0xFFFFFFFFu;
 // The deepest a script may nest frames (frame 0 included). A recursion
 // without end stops here with 108, long before the heap runs out.
 constexpr uint32_t kMaxFrameDepth = 1000000;
+
+// Stores a length only after what it makes reachable is written, so that a
+// library store that reads it finds initialised variables.
+inline void PublishCount(uint32_t* count, uint32_t value) {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  *count = value;
+}
+
+// The common cases of the frame commands, inline for the quick routines of a
+// call's frame: each does its work and returns true, or returns false having
+// changed nothing when the general function must do it (memory must move or
+// be released, a limit is reached).
+//
+// A frame pushed into storage the frame stack already has.
+inline bool TryPushFrameInPlace(TScriptContext* context) {
+  TVarStack& frames = context->StackFrames;
+  const uint32_t count = frames.Count;
+  if (count >= frames.Capacity || count >= kMaxFrameDepth) return false;
+  frames.Items[count].Count = 0;
+  PublishCount(&frames.Count, count + 1);
+  return true;
+}
+// n (uninitialised, zeroed) variables added within the frame's capacity.
+// A call's few locals are zeroed one by one: a call to the C library's
+// memset costs more than the stores.
+inline void AddVarsInPlace(TZorvatVariables* frame, uint32_t n) {
+  const uint32_t count = frame->Count;
+  TZorvatVariable* added = frame->Items + count;
+  if (n <= 4) {
+    for (uint32_t i = 0; i < n; ++i) std::memset(static_cast<void*>(added + i), 0, sizeof *added);
+  } else {
+    std::memset(static_cast<void*>(added), 0, size_t(n) * sizeof *added);
+  }
+  PublishCount(&frame->Count, count + n);
+}
+inline bool TryAddLocalsInPlace(TScriptContext* context, uint32_t n) {
+  TVarStack& frames = context->StackFrames;
+  const uint32_t frameCount = frames.Count;
+  if (frameCount == 0 || n == 0) return false;
+  TZorvatVariables& frame = frames.Items[frameCount - 1];
+  if (n > frame.Capacity - frame.Count) return false;
+  AddVarsInPlace(&frame, n);
+  return true;
+}
+// The last frame popped when none of its variables holds an array.
+inline bool TryPopScalarFrame(TScriptContext* context) {
+  TVarStack& frames = context->StackFrames;
+  const uint32_t count = frames.Count;
+  if (count == 0) return false;
+  TZorvatVariables& frame = frames.Items[count - 1];
+  for (uint32_t i = 0; i < frame.Count; ++i) {
+    if (VarKindHasItems(frame.Items[i].VarType)) return false;
+  }
+  PublishCount(&frames.Count, count - 1);
+  frame.Count = 0;
+  return true;
+}
 
 // Appends an empty frame: 0; 108 at kMaxFrameDepth frames; 1002 when the
 // frame stack cannot grow.
