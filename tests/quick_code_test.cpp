@@ -221,16 +221,24 @@ TEST_F(QuickCode, ShapesAndTheirWayBackToTheHandler) {
 }
 
 // The pairs the run loop runs as one (a frame and its locals, a frame and
-// the return, a comparison or a counter step and the branch on it), each
-// also where one half cannot take its common path: a frame that grows or
-// holds a text, a branch on another variable, a missing one or a float, an
-// operand that is a float. The run ends inside a subroutine with a jump to
-// no instruction, which leaves its frame in place (Exit would release every
-// frame), so that the locals a fused pair allocated are compared too.
+// the return, a comparison or a counter step and the branch on it, a step
+// and a call, two numbers stored), each also where one half cannot take its
+// common path: a frame that grows or holds a text, a branch on another
+// variable, a missing one or a float, a target or operand that is a float,
+// and a second half that fails (its error is its own, not the first's). The
+// run ends inside a subroutine with a jump to no instruction, which leaves
+// its frame in place (Exit would release every frame), so that the locals a
+// fused pair allocated are compared too.
 const char kPairs[] =
     "GlobalsAlloc 6 .\n"
     "SetInt 0 3\n"
     "SetFloat 4 1.5\n"
+    "SetInt 5 1\n"
+    "SetInt 3 @4\n"
+    "VarSub 4 1 .\n"
+    "Gosub ^leaf\n"
+    "VarAdd 5 @5 .\n"
+    "Gosub ^leaf\n"
     "Gosub ^sub\n"
     "Gosub ^sub\n"
     "Gosub ^text\n"
@@ -274,7 +282,9 @@ const char kPairs[] =
     "FramePush\n"
     "LocalsAlloc 3 .\n"
     "SetInt _2 @5\n"
-    "Goto 1\n";
+    "Goto 1\n"
+    "^leaf\n"
+    "Return\n";
 
 TEST_F(QuickCode, FusedPairsAndTheirWayBack) {
   const Bytes image = CompileScriptText(kPairs);
@@ -288,8 +298,9 @@ TEST_F(QuickCode, FusedPairsAndTheirWayBack) {
       if (QuickIndexAnywhere(quick, at) == kNoQuickInstr) continue;
       if (QuickInstrAt(quick, at)->Run != QuickInstrAt(quick, at)->RunOne) ++fused;
     }
-    // Three frames with locals, two returns, four comparisons, three steps.
-    EXPECT_EQ(fused, 12u);
+    // Three frames with locals, two returns, four comparisons, three steps
+    // and a branch, two steps and a call, two numbers stored.
+    EXPECT_EQ(fused, 15u);
   }
   BoxRecorder boxes(1);
   for (uint32_t policy : {kErrorPolicyStop, kErrorPolicyIgnore}) {

@@ -292,6 +292,14 @@ ZV_QUICK const TQuickInstr* QuickInPlaceSwitch(TScriptContext* context, const TQ
   return QuickSelect<false>(context, branch, selector);
 }
 
+// VarAdd or VarSub, then a Gosub: a recursion's argument and its call.
+template <TArithmeticOp op, bool isVariable>
+ZV_QUICK const TQuickInstr* QuickInPlaceCall(TScriptContext* context, const TQuickInstr* instr) {
+  const TQuickInstr* call = QuickInPlace<op, isVariable>(context, instr);
+  if (call != instr + 1) return call;
+  return QuickCall(context, call, uint32_t(call->A), call->JumpInstr);
+}
+
 // SetInt with the target given as a number and the value a number or a
 // variable; a target that holds an array goes to the handler.
 template <bool isVariable>
@@ -302,6 +310,19 @@ ZV_QUICK const TQuickInstr* QuickSetInt(TScriptContext* context, const TQuickIns
     return QuickFallThrough(context, instr);
   }
   return RunQuickPlain(context, instr);
+}
+
+// Two SetInt in a row: a call's arguments and results are stored so.
+template <bool isVariable>
+bool IsQuickSetInt(const TQuickInstr& instr) {
+  return instr.RunOne == &QuickSetInt<isVariable>;
+}
+
+template <bool firstIsVariable, bool secondIsVariable>
+ZV_QUICK const TQuickInstr* QuickSetIntPair(TScriptContext* context, const TQuickInstr* instr) {
+  const TQuickInstr* second = QuickSetInt<firstIsVariable>(context, instr);
+  if (second != instr + 1) return second;
+  return QuickSetInt<secondIsVariable>(context, second);
 }
 
 // The target and its operands run up to the end byte, which is consumed on
@@ -700,16 +721,23 @@ TStatus CmdTextListGet(TScriptContext* context) {
 
 bool FuseQuickArithmetic(TQuickInstr* first, const TQuickInstr& second) {
   static const struct {
-    TQuickRoutine One, Fused;
+    TQuickRoutine One;
+    bool (*IsSecond)(const TQuickInstr& instr);
+    TQuickRoutine Fused;
   } kPairs[] = {
-      {&QuickInPlace<kOpAdd, false>, &QuickInPlaceSwitch<kOpAdd, false>},
-      {&QuickInPlace<kOpAdd, true>, &QuickInPlaceSwitch<kOpAdd, true>},
-      {&QuickInPlace<kOpSub, false>, &QuickInPlaceSwitch<kOpSub, false>},
-      {&QuickInPlace<kOpSub, true>, &QuickInPlaceSwitch<kOpSub, true>},
+#define ZV_STEP_PAIRS(op, isVariable)                                                   \
+  {&QuickInPlace<op, isVariable>, &IsQuickSwitch, &QuickInPlaceSwitch<op, isVariable>}, \
+      {&QuickInPlace<op, isVariable>, &IsQuickGosub, &QuickInPlaceCall<op, isVariable>}
+      ZV_STEP_PAIRS(kOpAdd, false), ZV_STEP_PAIRS(kOpAdd, true),
+      ZV_STEP_PAIRS(kOpSub, false), ZV_STEP_PAIRS(kOpSub, true),
+#undef ZV_STEP_PAIRS
+#define ZV_SET_PAIR(a, b) {&QuickSetInt<a>, &IsQuickSetInt<b>, &QuickSetIntPair<a, b>}
+      ZV_SET_PAIR(false, false),    ZV_SET_PAIR(false, true),
+      ZV_SET_PAIR(true, false),     ZV_SET_PAIR(true, true),
+#undef ZV_SET_PAIR
   };
-  if (!IsQuickSwitch(second)) return false;
   for (const auto& pair : kPairs) {
-    if (first->RunOne != pair.One) continue;
+    if (first->RunOne != pair.One || !pair.IsSecond(second)) continue;
     first->Run = pair.Fused;
     return true;
   }

@@ -79,7 +79,7 @@ TStatus SwitchTo(TScriptContext* context, bool call) {
 // Goto and Gosub to an address given as a number.
 ZV_QUICK const TQuickInstr* QuickGoto(TScriptContext* context, const TQuickInstr* instr) {
   context->IP = instr->Next;
-  return QuickJump(context, uint32_t(instr->A), instr->JumpInstr);
+  return QuickJump(context, instr, uint32_t(instr->A), instr->JumpInstr);
 }
 
 ZV_QUICK const TQuickInstr* QuickGosub(TScriptContext* context, const TQuickInstr* instr) {
@@ -90,7 +90,7 @@ ZV_QUICK const TQuickInstr* QuickGosub(TScriptContext* context, const TQuickInst
 ZV_QUICK const TQuickInstr* QuickReturn(TScriptContext* context, const TQuickInstr* instr) {
   if (const TQuickInstr* back = TryQuickReturn(context)) return back;
   context->IP = instr->Next;
-  return FinishQuickStep(context, CmdReturn(context));
+  return FinishQuickStep(context, instr, CmdReturn(context));
 }
 
 // A multi-way branch whose selector reference, case values and addresses
@@ -355,6 +355,10 @@ TStatus CmdCommandLineGet(TScriptContext* context) {
 
 bool IsQuickSwitch(const TQuickInstr& instr) {
   return instr.RunOne == &QuickSwitch<false>;
+}
+
+bool IsQuickGosub(const TQuickInstr& instr) {
+  return instr.RunOne == &QuickGosub;
 }
 
 bool MatchQuickFlow(const TQuickParams& params, TQuickInstr* instr,

@@ -23,8 +23,10 @@ bool MatchQuickVariables(const TQuickParams& params, TQuickInstr* instr);
 bool FuseQuickArithmetic(TQuickInstr* first, const TQuickInstr& second);
 bool FuseQuickComparison(TQuickInstr* first, const TQuickInstr& second);
 bool FuseQuickVariables(TQuickInstr* first, const TQuickInstr& second);
-// Whether `instr` is a Switch (not a call) that has its quick routine.
+// Whether `instr` is a Switch (not a call), or a Gosub, that has its quick
+// routine.
 bool IsQuickSwitch(const TQuickInstr& instr);
+bool IsQuickGosub(const TQuickInstr& instr);
 
 // Whether parameter k is a number written in the instruction.
 inline bool IsQuickLiteral(const TQuickParams& params, uint32_t k) {
@@ -87,19 +89,19 @@ inline const TQuickInstr* QuickFallThrough(TScriptContext* context, const TQuick
   if ((instr->Flags & kQuickFallsThrough) != 0 && instr->Next < context->CodeEnd) [[likely]] {
     return instr + 1;
   }
-  return nullptr;
+  return QuickLook(instr);
 }
 // A step that moved to `target`, whose record is `targetInstr` (null when no
 // instruction starts there), as JumpTo moves; `target` outside the section
 // goes through JumpTo itself.
-inline const TQuickInstr* QuickJump(TScriptContext* context, uint32_t target,
-                                    const TQuickInstr* targetInstr) {
+inline const TQuickInstr* QuickJump(TScriptContext* context, const TQuickInstr* instr,
+                                    uint32_t target, const TQuickInstr* targetInstr) {
   if (targetInstr != nullptr && target >= context->CodeStart && target < context->CodeEnd) {
     context->IP = target;
     context->ScriptErrorCode = 0;
     return targetInstr;
   }
-  return FinishQuickStep(context, JumpToAnySection(context, target));
+  return FinishQuickStep(context, instr, JumpToAnySection(context, target));
 }
 // A call to `target`, whose record is `targetInstr`: where it returns to is
 // pushed only once it is sure to jump (CallTo).
@@ -114,7 +116,7 @@ inline const TQuickInstr* QuickCall(TScriptContext* context, const TQuickInstr* 
     return targetInstr;
   }
   context->IP = instr->Next;
-  return FinishQuickStep(context, CallTo(context, target));
+  return FinishQuickStep(context, instr, CallTo(context, target));
 }
 // A multi-way branch (or call) on `selector`, its cases decoded at
 // preparation.
@@ -132,7 +134,7 @@ inline const TQuickInstr* QuickSelect(TScriptContext* context, const TQuickInstr
   if (branch.Ends) return QuickFallThrough(context, instr);
   if (call) return QuickCall(context, instr, branch.Address, branch.Instr);
   context->IP = instr->Next;
-  return QuickJump(context, branch.Address, branch.Instr);
+  return QuickJump(context, instr, branch.Address, branch.Instr);
 }
 // Return into the section: the record it returns to, or null (nothing
 // changed) when the handler must decide.
@@ -155,5 +157,5 @@ inline const TQuickInstr* QuickEndWith(TScriptContext* context, const TQuickInst
   if (status == kStatusOk) return QuickFallThrough(context, instr);
   context->IP = instr->Next;
   context->ScriptErrorCode = int32_t(status);
-  return nullptr;
+  return QuickLook(instr);
 }

@@ -94,7 +94,7 @@ TStatus Step(TScriptContext* c) {
   if (quick.Instrs != nullptr) {
     const TQuickInstr* instr = QuickInstrAt(quick, at);
     // A routine leaves its status in ScriptErrorCode.
-    status = instr->RunOne(c, instr) != nullptr ? kStatusOk : TStatus(c->ScriptErrorCode);
+    status = IsQuickLook(instr->RunOne(c, instr)) ? TStatus(c->ScriptErrorCode) : kStatusOk;
   } else {
     c->IP = at + 4;
     status = kDispatchTable[LoadU32(c->ScriptStart + at)].Handler(c);
@@ -153,8 +153,10 @@ TStatus RunPlainLoop(TScriptContext* c) {
 
 // Through the quick code (quick_code.h): each routine hands back the record
 // of the instruction that runs next, so the common step is one indirect call
-// and a check of ExitFlag. A null record means the step needs a look: an
-// error, the end of a section, or IP left where no record was worked out.
+// and a check of ExitFlag. A marked record means the step of that
+// instruction needs a look: an error, the end of a section, or IP left where
+// no record was worked out. (After a fused pair, that is the second
+// instruction when the first went well.)
 TStatus RunQuickLoop(TScriptContext* c) {
   const TQuickCode& quick = c->Prepared->Quick;
   const auto isStart = [&quick](uint32_t offset) {
@@ -163,11 +165,12 @@ TStatus RunQuickLoop(TScriptContext* c) {
   const TQuickInstr* instr = QuickInstrAt(quick, c->IP);
   for (;;) {
     const TQuickInstr* next = instr->Run(c, instr);
-    if (next != nullptr) {
+    if (!IsQuickLook(next)) {
       if (c->ExitFlag) return kStatusOk;
       instr = next;
       continue;
     }
+    instr = QuickLooked(next);
     const TStatus status = TStatus(c->ScriptErrorCode);
     const uint32_t ip = c->IP;
     if ((status == kStatusOk && ip < c->CodeEnd && isStart(ip)) ||

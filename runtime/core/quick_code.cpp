@@ -89,14 +89,16 @@ const TQuickInstr* RecordAt(const TQuickCode& code, uint32_t offset) {
 // The record of every instruction without a quick routine.
 ZV_QUICK const TQuickInstr* RunQuickPlain(TScriptContext* context, const TQuickInstr* instr) {
   context->IP = instr->At + 4;
-  return FinishQuickStep(context, instr->Plain(context));
+  return FinishQuickStep(context, instr, instr->Plain(context));
 }
 
-const TQuickInstr* FinishQuickStep(TScriptContext* context, TStatus status) {
+const TQuickInstr* FinishQuickStep(TScriptContext* context, const TQuickInstr* instr,
+                                   TStatus status) {
   context->ScriptErrorCode = int32_t(status);
   const uint32_t ip = context->IP;
-  if (status != kStatusOk || ip >= context->CodeEnd) return nullptr;
-  return RecordAt(context->Prepared->Quick, ip);
+  if (status != kStatusOk || ip >= context->CodeEnd) return QuickLook(instr);
+  const TQuickInstr* next = RecordAt(context->Prepared->Quick, ip);
+  return next != nullptr ? next : QuickLook(instr);
 }
 
 void BuildQuickCode(const uint8_t* image, const TCodeBounds* sections, uint32_t sectionCount,

@@ -12,11 +12,14 @@
 //
 // Records are threaded: a routine returns the record of the instruction that
 // runs next, which is the next record for the fall-through and was worked
-// out at preparation for jumps to numbers, so that the run loop goes from record to record without
-// looking anything up. It returns null when the loop must look at the step itself: a status other
-// than 0, or IP left where no record was worked out (the end of a section, an end byte the handler
-// stopped at). Either way the routine leaves the status in ScriptErrorCode and IP in the context,
-// as the loop did after every command.
+// out at preparation for jumps to numbers, so that the run loop goes from
+// record to record without looking anything up. When the loop must look at
+// the step itself (a status other than 0, or IP left where no record was
+// worked out: the end of a section, an end byte the handler stopped at), the
+// routine returns instead the record of the instruction whose step that was,
+// marked (QuickLook), and the loop reports an error at that instruction.
+// Either way the routine leaves the status in ScriptErrorCode and IP in the
+// context, as the loop did after every command.
 //
 // A quick routine does exactly what the command's handler does. It is only
 // chosen for parameter kinds whose reading cannot fail (numbers written in
@@ -88,6 +91,18 @@ struct TQuickInstr {
   TStatus (*Plain)(TScriptContext* context);  // the command's handler
 };
 
+// A record marked as "look at this instruction's step": records are aligned,
+// so the lowest bit of the address is free.
+inline const TQuickInstr* QuickLook(const TQuickInstr* instr) {
+  return reinterpret_cast<const TQuickInstr*>(reinterpret_cast<uintptr_t>(instr) | 1);
+}
+inline bool IsQuickLook(const TQuickInstr* answer) {
+  return (reinterpret_cast<uintptr_t>(answer) & 1) != 0;
+}
+inline const TQuickInstr* QuickLooked(const TQuickInstr* answer) {
+  return reinterpret_cast<const TQuickInstr*>(reinterpret_cast<uintptr_t>(answer) & ~uintptr_t(1));
+}
+
 // The index of "no instruction starts here" in the table of record indexes.
 constexpr uint32_t kNoQuickInstr = 0xFFFFFFFFu;
 
@@ -135,9 +150,11 @@ void FreeQuickCode(TQuickCode* code);
 //
 // The handler runs the instruction: IP where the handler expects it.
 ZV_QUICK const TQuickInstr* RunQuickPlain(TScriptContext* context, const TQuickInstr* instr);
-// A step that ended with `status` and IP wherever it was left: the record at
-// IP when the status is 0 and IP is an instruction start of the section.
-const TQuickInstr* FinishQuickStep(TScriptContext* context, TStatus status);
+// The step of `instr` ended with `status` and IP wherever it was left: the
+// record at IP when the status is 0 and IP is an instruction start of the
+// section, else QuickLook(instr).
+const TQuickInstr* FinishQuickStep(TScriptContext* context, const TQuickInstr* instr,
+                                   TStatus status);
 // Whether preparation chose a quick routine for the instruction.
 bool HasQuickRoutine(const TQuickInstr& instr);
 
