@@ -263,7 +263,7 @@ TStatus ChangeInPlace(TScriptContext* context, TArithmeticOp op, uint32_t operan
 template <TArithmeticOp op, bool isVariable>
 ZV_QUICK const TQuickInstr* QuickInPlace(TScriptContext* context, const TQuickInstr* instr) {
   TZorvatVariable* v = ResolveVar(context, instr->Target);
-  if (v != nullptr && v->VarType == vtInteger) {
+  if (v != nullptr && v->VarType == vtInteger) [[likely]] {
     int64_t value = v->AsInteger, operand;
     if (QuickInt64(context, instr->A, isVariable, &operand) &&
         kWholeOps<int64_t>[op](&value, operand) == kStatusOk) {
@@ -306,7 +306,7 @@ template <bool isVariable>
 ZV_QUICK const TQuickInstr* QuickSetInt(TScriptContext* context, const TQuickInstr* instr) {
   int64_t value;
   if (QuickInt64(context, instr->A, isVariable, &value) &&
-      TryRewriteScalar(context, instr->Target, value)) {
+      TryRewriteScalar(context, instr->Target, value)) [[likely]] {
     return QuickFallThrough(context, instr);
   }
   return RunQuickPlain(context, instr);

@@ -56,8 +56,9 @@ inline bool QuickInt64(TScriptContext* context, int64_t operand, bool isVariable
     return true;
   }
   const TZorvatVariable* v = ResolveVar(context, uint32_t(operand));
-  if (v == nullptr) return false;
-  if (v->VarType == vtInteger) {
+  if (v == nullptr) [[unlikely]]
+    return false;
+  if (v->VarType == vtInteger) [[likely]] {
     *value = v->AsInteger;
     return true;
   }
@@ -109,7 +110,7 @@ inline const TQuickInstr* QuickCall(TScriptContext* context, const TQuickInstr* 
                                     uint32_t target, const TQuickInstr* targetInstr) {
   TCallStack& stack = context->CallStack;
   if (targetInstr != nullptr && target >= context->CodeStart && target < context->CodeEnd &&
-      stack.Count < stack.Capacity && stack.Count < kMaxCallDepth) {
+      stack.Count < stack.Capacity && stack.Count < kMaxCallDepth) [[likely]] {
     stack.Items[stack.Count++] = instr->Next;
     context->IP = target;
     context->ScriptErrorCode = 0;
@@ -140,12 +141,15 @@ inline const TQuickInstr* QuickSelect(TScriptContext* context, const TQuickInstr
 // changed) when the handler must decide.
 inline const TQuickInstr* TryQuickReturn(TScriptContext* context) {
   TCallStack& stack = context->CallStack;
-  if (stack.Count == 0) return nullptr;
+  if (stack.Count == 0) [[unlikely]]
+    return nullptr;
   const uint32_t back = stack.Items[stack.Count - 1];
-  if (back < context->CodeStart || back >= context->CodeEnd) return nullptr;
+  if (back < context->CodeStart || back >= context->CodeEnd) [[unlikely]]
+    return nullptr;
   const TQuickCode& quick = context->Prepared->Quick;
   const uint32_t index = QuickIndexAt(quick, back);
-  if (index == kNoQuickInstr) return nullptr;
+  if (index == kNoQuickInstr) [[unlikely]]
+    return nullptr;
   --stack.Count;
   context->IP = back;
   context->ScriptErrorCode = 0;

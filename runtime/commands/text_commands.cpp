@@ -54,7 +54,7 @@ ZV_QUICK const TQuickInstr* QuickCompareInt(TScriptContext* context, const TQuic
   int64_t a, b;
   if (QuickInt64(context, instr->A, aIsVariable, &a) &&
       QuickInt64(context, instr->B, bIsVariable, &b) &&
-      TryRewriteScalar(context, instr->Target, AsDWORDResult(ThreeWay(a, b)))) {
+      TryRewriteScalar(context, instr->Target, AsDWORDResult(ThreeWay(a, b)))) [[likely]] {
     return QuickFallThrough(context, instr);
   }
   return RunQuickPlain(context, instr);
