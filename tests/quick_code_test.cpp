@@ -62,6 +62,19 @@ struct TSteppedRun {
   }
 };
 
+// Calls visit(command code, offset, record) for every instruction of the
+// image as preparation found it.
+template <typename Visit>
+void ForEachRecord(const Bytes& image, Visit visit) {
+  LoadedImage loaded(image);
+  ASSERT_EQ(loaded.prepared, kStatusOk);
+  const TQuickCode& quick = loaded.context.Prepared->Quick;
+  for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
+    if (QuickIndexAnywhere(quick, at) == kNoQuickInstr) continue;
+    visit(LoadU32(loaded.image.data() + at), at, *QuickInstrAt(quick, at));
+  }
+}
+
 // Runs the image whole through the executor's loop both ways.
 void CompareWholeRuns(const Bytes& image, uint32_t policy, const std::string& name) {
   LoadedImage quick(image), plain(image);
@@ -193,25 +206,16 @@ TEST_F(QuickCode, ShapesAndTheirWayBackToTheHandler) {
   // Which instructions took a quick routine: every one above whose target,
   // count or selector is written as a number, and whose other parameters are
   // numbers, variables or omitted.
-  {
-    LoadedImage loaded(image);
-    ASSERT_EQ(loaded.prepared, kStatusOk);
-    const TQuickCode& quick = loaded.context.Prepared->Quick;
-    uint32_t chosen = 0;
-    for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
-      if (QuickIndexAnywhere(quick, at) == kNoQuickInstr) continue;
-      const uint32_t code = LoadU32(loaded.image.data() + at);
-      const bool hot =
-          code != kSetFloat && code != kSetDWORD && code != kIntToDigitsText && code != kExit;
-      const bool isQuick = HasQuickRoutine(*QuickInstrAt(quick, at));
-      // "VarAdd 0 1 2 ." has two operands: the handler reads it.
-      const bool twoOperands =
-          code == kVarAdd && loaded.image[at + 6] == ptByte && loaded.image[at + 8] == ptByte;
-      EXPECT_EQ(isQuick, hot && !twoOperands) << "at " << at << ", command " << code;
-      if (isQuick) ++chosen;
-    }
-    EXPECT_EQ(chosen, 49u);  // counted by hand from the lines above
-  }
+  uint32_t chosen = 0;
+  ForEachRecord(image, [&](uint32_t code, uint32_t at, const TQuickInstr& instr) {
+    const bool hot =
+        code != kSetFloat && code != kSetDWORD && code != kIntToDigitsText && code != kExit;
+    // "VarAdd 0 1 2 ." has two operands: the handler reads it.
+    const bool twoOperands = code == kVarAdd && image[at + 6] == ptByte && image[at + 8] == ptByte;
+    EXPECT_EQ(HasQuickRoutine(instr), hot && !twoOperands) << "at " << at << ", command " << code;
+    if (HasQuickRoutine(instr)) ++chosen;
+  });
+  EXPECT_EQ(chosen, 49u);  // counted by hand from the lines above
   BoxRecorder boxes(1);
   for (uint32_t policy : {kErrorPolicyStop, kErrorPolicyIgnore}) {
     const uint64_t steps = CompareRuns(image, policy, "shapes, policy " + std::to_string(policy));
@@ -289,19 +293,13 @@ const char kPairs[] =
 TEST_F(QuickCode, FusedPairsAndTheirWayBack) {
   const Bytes image = CompileScriptText(kPairs);
   ASSERT_FALSE(image.empty());
-  {
-    LoadedImage loaded(image);
-    ASSERT_EQ(loaded.prepared, kStatusOk);
-    const TQuickCode& quick = loaded.context.Prepared->Quick;
-    uint32_t fused = 0;
-    for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
-      if (QuickIndexAnywhere(quick, at) == kNoQuickInstr) continue;
-      if (QuickInstrAt(quick, at)->Run != QuickInstrAt(quick, at)->RunOne) ++fused;
-    }
-    // Three frames with locals, two returns, four comparisons, three steps
-    // and a branch, two steps and a call, two numbers stored.
-    EXPECT_EQ(fused, 15u);
-  }
+  uint32_t fused = 0;
+  ForEachRecord(image, [&](uint32_t, uint32_t, const TQuickInstr& instr) {
+    if (instr.Run != instr.RunOne) ++fused;
+  });
+  // Three frames with locals, two returns, four comparisons, three steps and
+  // a branch, two steps and a call, two numbers stored.
+  EXPECT_EQ(fused, 15u);
   BoxRecorder boxes(1);
   for (uint32_t policy : {kErrorPolicyStop, kErrorPolicyIgnore}) {
     CompareRuns(image, policy, "pairs, policy " + std::to_string(policy));
@@ -328,22 +326,14 @@ TEST_F(QuickCode, ABranchOfManyCases) {
   source += " .\n^miss\nExit 1\n^hit\nExit 0\n";
   const Bytes image = CompileScriptText(source);
   ASSERT_FALSE(image.empty());
-  {
-    LoadedImage loaded(image);
-    ASSERT_EQ(loaded.prepared, kStatusOk);
-    const TQuickCode& quick = loaded.context.Prepared->Quick;
-    uint32_t switches = 0;
-    for (uint32_t at = 0; at < loaded.context.ScriptLength; ++at) {
-      if (QuickIndexAnywhere(quick, at) == kNoQuickInstr ||
-          LoadU32(loaded.image.data() + at) != kSwitch) {
-        continue;
-      }
-      ++switches;
-      EXPECT_TRUE(HasQuickRoutine(*QuickInstrAt(quick, at)));
-      EXPECT_EQ(QuickInstrAt(quick, at)->CaseCount, 120u);
-    }
-    EXPECT_EQ(switches, 1u);
-  }
+  uint32_t switches = 0;
+  ForEachRecord(image, [&](uint32_t code, uint32_t, const TQuickInstr& instr) {
+    if (code != kSwitch) return;
+    ++switches;
+    EXPECT_TRUE(HasQuickRoutine(instr));
+    EXPECT_EQ(instr.CaseCount, 120u);
+  });
+  EXPECT_EQ(switches, 1u);
   EXPECT_EQ(CompareRuns(image, kErrorPolicyStop, "many cases"), 4u);
 }
 
