@@ -47,14 +47,24 @@ TStatus CompareNumbers(TScriptContext* context, Fetch fetch) {
 }
 
 // CompareInt with the target given as a number and both operands numbers or
-// variables, decoded at preparation; anything else goes to the handler.
-// Each shape of the two operands has its own routine.
+// variables, decoded at preparation: true when the result was stored (and
+// is in *result); false, with nothing changed, for anything the handler
+// must do. Each shape of the two operands has its own routine.
+template <bool aIsVariable, bool bIsVariable>
+bool TryCompareInt(TScriptContext* context, const TQuickInstr* instr, uint32_t* result) {
+  int64_t a, b;
+  if (!QuickInt64(context, instr->A, aIsVariable, &a) ||
+      !QuickInt64(context, instr->B, bIsVariable, &b)) {
+    return false;
+  }
+  *result = AsDWORDResult(ThreeWay(a, b));
+  return TryRewriteScalar(context, instr->Target, *result);
+}
+
 template <bool aIsVariable, bool bIsVariable>
 ZV_QUICK const TQuickInstr* QuickCompareInt(TScriptContext* context, const TQuickInstr* instr) {
-  int64_t a, b;
-  if (QuickInt64(context, instr->A, aIsVariable, &a) &&
-      QuickInt64(context, instr->B, bIsVariable, &b) &&
-      TryRewriteScalar(context, instr->Target, AsDWORDResult(ThreeWay(a, b)))) [[likely]] {
+  uint32_t result;
+  if (TryCompareInt<aIsVariable, bIsVariable>(context, instr, &result)) [[likely]] {
     return QuickFallThrough(context, instr);
   }
   return RunQuickPlain(context, instr);
@@ -64,14 +74,11 @@ ZV_QUICK const TQuickInstr* QuickCompareInt(TScriptContext* context, const TQuic
 // selects on the comparison's own result, it is not read back.
 template <bool aIsVariable, bool bIsVariable>
 ZV_QUICK const TQuickInstr* QuickCompareSwitch(TScriptContext* context, const TQuickInstr* instr) {
-  int64_t a, b;
-  if (instr->Next >= context->CodeEnd || !QuickInt64(context, instr->A, aIsVariable, &a) ||
-      !QuickInt64(context, instr->B, bIsVariable, &b)) {
+  if (instr->Next >= context->CodeEnd)
     return QuickCompareInt<aIsVariable, bIsVariable>(context, instr);
-  }
-  const uint32_t result = AsDWORDResult(ThreeWay(a, b));
-  if (!TryRewriteScalar(context, instr->Target, result)) {
-    return QuickCompareInt<aIsVariable, bIsVariable>(context, instr);
+  uint32_t result;
+  if (!TryCompareInt<aIsVariable, bIsVariable>(context, instr, &result)) {
+    return RunQuickPlain(context, instr);
   }
   const TQuickInstr* branch = instr + 1;
   int64_t selector = int64_t(result);  // a DWORD variable reads as its value
